@@ -1,0 +1,19 @@
+// Text filling used by the expression functions, and the readers' exceptions
+// (declared with the other exception classes in runtime/exceptions.h).
+#pragma once
+
+#include <string>
+
+#include "runtime/exceptions.h"
+
+namespace tabdump {
+
+// Count copies of ch; empty when count <= 0.
+std::string FillStr(char ch, int count);
+// The first `width` characters of text (none when width <= 0), filled on the
+// left with ch up to `width`.
+std::string PadLeftStr(const std::string& text, int width, char ch);
+// The same, filled on the right.
+std::string PadRightStr(const std::string& text, int width, char ch);
+
+}  // namespace tabdump

@@ -1,0 +1,73 @@
+#include "runtime/console.h"
+
+#include <cstdio>
+#include <new>
+
+#include "runtime/exceptions.h"
+
+#if defined(_WIN32)
+#include <fcntl.h>
+#include <io.h>
+#include <windows.h>
+#else
+#include <unistd.h>
+#endif
+
+namespace tabdump {
+
+void WriteStdout(std::string_view text) {
+#if defined(_WIN32)
+  static const bool binary = (_setmode(_fileno(stdout), _O_BINARY), true);
+  (void)binary;
+#endif
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  std::fflush(stdout);
+}
+
+std::string ProgramPath() {
+#if defined(_WIN32)
+  char buffer[MAX_PATH + 1];
+  DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+  return std::string(buffer, n);
+#else
+  char buffer[4096];
+  ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);
+  return n > 0 ? std::string(buffer, static_cast<std::size_t>(n)) : std::string("tabdump");
+#endif
+}
+
+std::string ExtractFileName(const std::string& path) {
+#if defined(_WIN32)
+  const char* separators = "\\:";
+#else
+  const char* separators = "\\:/";
+#endif
+  const auto cut = path.find_last_of(separators);
+  return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string FormatExceptionReport(const std::exception& error, const std::string& module) {
+  const char* class_name = "Exception";
+  unsigned long address = 0x00400000;
+  if (auto* own = dynamic_cast<const Exception*>(&error)) {
+    class_name = own->ClassName();
+    address = static_cast<unsigned long>(own->RaiseAddress() & 0xFFFFFFFFu);
+  } else if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) {
+    class_name = "EOutOfMemory";
+  }
+  std::string message = error.what();
+  if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) message = "Out of memory";
+  char head[64];
+  std::snprintf(head, sizeof head, " at %08lX.\n", address);
+  std::string report = "Exception ";
+  report += class_name;
+  report += " in module ";
+  report += module;
+  report += head;
+  report += message;
+  if (message.empty() || message.back() != '.') report += '.';
+  report += '\n';
+  return report;
+}
+
+}  // namespace tabdump

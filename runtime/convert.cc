@@ -1,0 +1,478 @@
+#include "runtime/convert.h"
+
+#include <charconv>
+#include <cmath>
+#include <limits>
+#include <vector>
+
+#include "runtime/clock.h"
+#include "runtime/datetime.h"
+#include "runtime/exceptions.h"
+
+namespace tabdump {
+
+void ThrowInvalidConversion() { throw EVariantError(kInvalidVariantTypeConversion); }
+
+// ---------------------------------------------------------------- to text
+
+void AppendInt64(std::string& out, std::int64_t value) {
+  char buf[24];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  out.append(buf, end);
+}
+
+void AppendDouble(std::string& out, double value, const FormatSettings& fs) {
+  if (std::isnan(value)) {
+    out += "NAN";
+    return;
+  }
+  if (std::isinf(value)) {
+    out += value < 0 ? "-INF" : "INF";
+    return;
+  }
+  if (value == 0) value = 0;  // no "-0"
+  char buf[40];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+  for (char* p = buf; p != end; ++p) {
+    if (*p == '.') *p = fs.decimal_separator;
+    if (*p == 'e') *p = 'E';
+  }
+  out.append(buf, end);
+}
+
+void AppendCurrency(std::string& out, Currency value, const FormatSettings& fs) {
+  // The magnitude as unsigned, so that the most negative amount works too.
+  std::uint64_t magnitude = value.units < 0 ? 0 - static_cast<std::uint64_t>(value.units)
+                                            : static_cast<std::uint64_t>(value.units);
+  if (value.units < 0) out += '-';
+  char buf[24];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, magnitude / 10000);
+  out.append(buf, end);
+  unsigned fraction = static_cast<unsigned>(magnitude % 10000);
+  if (fraction == 0) return;
+  char digits[4];
+  for (int i = 3; i >= 0; --i) {
+    digits[i] = static_cast<char>('0' + fraction % 10);
+    fraction /= 10;
+  }
+  int count = 4;
+  while (digits[count - 1] == '0') --count;
+  out += fs.decimal_separator;
+  out.append(digits, static_cast<std::size_t>(count));
+}
+
+namespace {
+
+void AppendPadded(std::string& out, int value, int width) {
+  char buf[12];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
+  for (auto n = end - buf; n < width; ++n) out += '0';
+  out.append(buf, end);
+}
+
+// Interprets a strftime-style pattern for one date-time.
+void AppendPattern(std::string& out, const std::string& pattern, const Date& d,
+                   const TimeOfDay& t, const FormatSettings& fs) {
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    char c = pattern[i];
+    if (c != '%' || i + 1 >= pattern.size()) {
+      out += c;
+      continue;
+    }
+    switch (pattern[++i]) {
+      case 'Y': case 'y': AppendPadded(out, d.year, 4); break;
+      case 'm': AppendPadded(out, d.month, 2); break;
+      case 'd': AppendPadded(out, d.day, 2); break;
+      case 'e': AppendPadded(out, d.day, 1); break;
+      case 'b': case 'h': out += fs.short_month_names[static_cast<std::size_t>(d.month - 1)]; break;
+      case 'B': out += fs.long_month_names[static_cast<std::size_t>(d.month - 1)]; break;
+      case 'H': AppendPadded(out, t.hour, 2); break;
+      case 'k': AppendPadded(out, t.hour, 1); break;
+      case 'I': AppendPadded(out, t.hour % 12 == 0 ? 12 : t.hour % 12, 2); break;
+      case 'l': AppendPadded(out, t.hour % 12 == 0 ? 12 : t.hour % 12, 1); break;
+      case 'M': AppendPadded(out, t.minute, 2); break;
+      case 'S': AppendPadded(out, t.second, 2); break;
+      case 'p': case 'P': out += t.hour < 12 ? fs.time_am : fs.time_pm; break;
+      case '%': out += '%'; break;
+      default: break;  // conversions that carry no part of a date-time
+    }
+  }
+}
+
+DayMs SplitOrThrow(double value) {
+  auto parts = SplitDateTime(value);
+  if (!parts) ThrowInvalidConversion();
+  return *parts;
+}
+
+}  // namespace
+
+void AppendDate(std::string& out, double value, const FormatSettings& fs) {
+  DayMs parts = SplitOrThrow(value);
+  AppendPattern(out, fs.short_date_format, DecodeDate(parts), TimeOfDay{}, fs);
+}
+
+void AppendTime(std::string& out, double value, const FormatSettings& fs) {
+  DayMs parts = SplitOrThrow(value);
+  AppendPattern(out, fs.time_format, Date{}, DecodeTime(parts), fs);
+}
+
+void AppendDateTime(std::string& out, double value, const FormatSettings& fs) {
+  DayMs parts = SplitOrThrow(value);
+  const bool has_date = parts.day_number != kDateDelta;
+  const bool has_time = parts.ms != 0;
+  const Date date = DecodeDate(parts);
+  const TimeOfDay time = DecodeTime(parts);
+  if (has_date) AppendPattern(out, fs.short_date_format, date, time, fs);
+  if (has_date && has_time) out += ' ';
+  // Midnight of 1899-12-30 is the time-of-day value zero: write it as a time.
+  if (has_time || !has_date) AppendPattern(out, fs.time_format, date, time, fs);
+}
+
+void AppendVarText(std::string& out, const Variant& value, const FormatSettings& fs) {
+  switch (value.type()) {
+    case VarType::Empty:
+    case VarType::Null: return;
+    case VarType::String: out += value.AsString(); return;
+    case VarType::Integer: AppendInt64(out, value.AsInteger()); return;
+    case VarType::Int64: AppendInt64(out, value.AsInt64()); return;
+    case VarType::Double: AppendDouble(out, value.AsDouble(), fs); return;
+    case VarType::Currency: AppendCurrency(out, value.AsCurrency(), fs); return;
+    case VarType::DateTime: AppendDateTime(out, value.AsDateTime(), fs); return;
+    case VarType::Boolean: out += value.AsBoolean() ? "-1" : "0"; return;
+  }
+}
+
+std::string VarToText(const Variant& value) {
+  if (value.IsString()) return value.AsString();
+  std::string out;
+  AppendVarText(out, value);
+  return out;
+}
+
+std::string FormatDouble(double value) {
+  std::string out;
+  AppendDouble(out, value);
+  return out;
+}
+
+// ---------------------------------------------------------------- from text
+
+namespace {
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+std::string_view TrimBlanks(std::string_view text) {
+  while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && IsBlank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool EqualsIgnoreAsciiCase(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    char x = a[i], y = b[i];
+    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 32);
+    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 32);
+    if (x != y) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+std::optional<double> TextToDouble(std::string_view text, const FormatSettings& fs) {
+  text = TrimBlanks(text);
+  // Rewrite into the neutral form that from_chars reads.
+  std::string neutral;
+  neutral.reserve(text.size());
+  std::size_t i = 0;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+    if (text[i] == '-') neutral += '-';
+    ++i;
+  }
+  bool digits = false;
+  for (; i < text.size(); ++i) {
+    char c = text[i];
+    if (IsDigit(c)) {
+      neutral += c;
+      digits = true;
+    } else if (c == fs.thousands_separator && digits && fs.thousands_separator != fs.decimal_separator &&
+               i + 1 < text.size() && IsDigit(text[i + 1])) {
+      continue;
+    } else {
+      break;
+    }
+  }
+  if (i < text.size() && text[i] == fs.decimal_separator) {
+    neutral += '.';
+    for (++i; i < text.size() && IsDigit(text[i]); ++i) {
+      neutral += text[i];
+      digits = true;
+    }
+  }
+  if (!digits) return std::nullopt;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    neutral += 'e';
+    ++i;
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) neutral += text[i++];
+    bool exponent_digits = false;
+    for (; i < text.size() && IsDigit(text[i]); ++i) {
+      neutral += text[i];
+      exponent_digits = true;
+    }
+    if (!exponent_digits) return std::nullopt;
+  }
+  if (i != text.size()) return std::nullopt;
+  double value = 0;
+  auto [end, ec] = std::from_chars(neutral.data(), neutral.data() + neutral.size(), value);
+  if (ec != std::errc() || end != neutral.data() + neutral.size()) return std::nullopt;
+  return value;
+}
+
+std::optional<bool> TextToBool(std::string_view text, const FormatSettings& fs) {
+  std::string_view t = TrimBlanks(text);
+  if (EqualsIgnoreAsciiCase(t, "true")) return true;
+  if (EqualsIgnoreAsciiCase(t, "false")) return false;
+  if (auto number = TextToDouble(t, fs)) return *number != 0;
+  return std::nullopt;
+}
+
+int ExpandTwoDigitYear(int year) {
+  if (year >= 100) return year;
+  const int now = CurrentYear();
+  int full = now - now % 100 + year;
+  if (full < now - 50) full += 100;
+  if (full >= now + 50) full -= 100;
+  return full;
+}
+
+namespace {
+
+// Reads an unsigned run of digits; returns its value and how many digits.
+bool ReadNumber(std::string_view text, std::size_t& i, int& value, int& count) {
+  value = 0;
+  count = 0;
+  while (i < text.size() && IsDigit(text[i]) && count < 9) {
+    value = value * 10 + (text[i] - '0');
+    ++i;
+    ++count;
+  }
+  return count > 0;
+}
+
+bool IsDateSeparator(char c, const FormatSettings& fs) {
+  return c == fs.date_separator || c == '/' || c == '-' || c == '.';
+}
+
+// The order of year, month and day in the short date format, as 'Y','m','d'.
+std::string DateOrder(const FormatSettings& fs) {
+  std::string order;
+  const std::string& p = fs.short_date_format;
+  for (std::size_t i = 0; i + 1 < p.size(); ++i) {
+    if (p[i] != '%') continue;
+    char c = p[++i];
+    if (c == 'Y' || c == 'y') order += 'Y';
+    if (c == 'm' || c == 'b' || c == 'B' || c == 'h') order += 'm';
+    if (c == 'd' || c == 'e') order += 'd';
+  }
+  return order.size() == 3 ? order : std::string("Ymd");
+}
+
+std::optional<double> ParseDatePart(std::string_view text, std::size_t& i, const FormatSettings& fs) {
+  int numbers[3];
+  int digit_counts[3];
+  int found = 0;
+  std::size_t pos = i;
+  while (found < 3) {
+    if (!ReadNumber(text, pos, numbers[found], digit_counts[found])) return std::nullopt;
+    ++found;
+    if (found < 3) {
+      if (pos >= text.size() || !IsDateSeparator(text[pos], fs)) return std::nullopt;
+      ++pos;
+    }
+  }
+  const std::string order = DateOrder(fs);
+  int year = 0, month = 0, day = 0;
+  for (int k = 0; k < 3; ++k) {
+    if (order[static_cast<std::size_t>(k)] == 'Y') {
+      year = digit_counts[k] <= 2 ? ExpandTwoDigitYear(numbers[k]) : numbers[k];
+    } else if (order[static_cast<std::size_t>(k)] == 'm') {
+      month = numbers[k];
+    } else {
+      day = numbers[k];
+    }
+  }
+  i = pos;
+  return EncodeDate(year, month, day);
+}
+
+std::optional<double> ParseTimePart(std::string_view text, std::size_t& i, const FormatSettings& fs) {
+  int parts[3] = {0, 0, 0};
+  int count = 0, digits = 0, ms = 0;
+  std::size_t pos = i;
+  while (count < 3) {
+    if (!ReadNumber(text, pos, parts[count], digits)) return std::nullopt;
+    ++count;
+    if (pos < text.size() && (text[pos] == fs.time_separator || text[pos] == ':') && count < 3) {
+      ++pos;
+      continue;
+    }
+    break;
+  }
+  if (count < 2) return std::nullopt;
+  if (count == 3 && pos < text.size() && (text[pos] == '.' || text[pos] == fs.decimal_separator)) {
+    ++pos;
+    int fraction = 0, n = 0;
+    if (!ReadNumber(text, pos, fraction, n)) return std::nullopt;
+    while (n > 3) { fraction /= 10; --n; }
+    while (n < 3) { fraction *= 10; ++n; }
+    ms = fraction;
+  }
+  while (pos < text.size() && IsBlank(text[pos])) ++pos;
+  std::string_view rest = text.substr(pos);
+  auto marker = [&](const std::string& m) {
+    return !m.empty() && rest.size() >= m.size() && EqualsIgnoreAsciiCase(rest.substr(0, m.size()), m);
+  };
+  int hour = parts[0];
+  if (marker(fs.time_am) || marker("AM")) {
+    if (hour < 1 || hour > 12) return std::nullopt;
+    if (hour == 12) hour = 0;
+    pos += marker(fs.time_am) ? fs.time_am.size() : 2;
+  } else if (marker(fs.time_pm) || marker("PM")) {
+    if (hour < 1 || hour > 12) return std::nullopt;
+    if (hour != 12) hour += 12;
+    pos += marker(fs.time_pm) ? fs.time_pm.size() : 2;
+  }
+  i = pos;
+  return EncodeTime(hour, parts[1], parts[2], ms);
+}
+
+}  // namespace
+
+std::optional<double> TextToDateTime(std::string_view text, const FormatSettings& fs) {
+  text = TrimBlanks(text);
+  if (text.empty()) return std::nullopt;
+  std::size_t i = 0;
+  std::optional<double> date = ParseDatePart(text, i, fs);
+  if (date) {
+    while (i < text.size() && (IsBlank(text[i]) || text[i] == 'T')) ++i;
+    if (i == text.size()) return date;
+  } else {
+    i = 0;
+  }
+  std::optional<double> time = ParseTimePart(text, i, fs);
+  if (!time || TrimBlanks(text.substr(i)).size() != 0) return std::nullopt;
+  return date ? CombineDateTime(*date, *time) : *time;
+}
+
+// ---------------------------------------------------------------- between kinds
+
+double RoundHalfEven(double value) { return std::nearbyint(value); }
+
+std::int32_t RoundToInt32(double value) {
+  const double r = RoundHalfEven(value);
+  if (!(r >= -2147483648.0 && r <= 2147483647.0)) throw EInvalidOp(kInvalidFloatingPointOperation);
+  return static_cast<std::int32_t>(r);
+}
+
+double CurrencyToDouble(Currency value) {
+  return static_cast<double>(value.units) / static_cast<double>(Currency::kScale);
+}
+
+double VarToDouble(const Variant& value) {
+  switch (value.type()) {
+    case VarType::Empty: return 0;
+    case VarType::Null: ThrowInvalidConversion();
+    case VarType::Integer: return value.AsInteger();
+    case VarType::Int64: return static_cast<double>(value.AsInt64());
+    case VarType::Double: return value.AsDouble();
+    case VarType::DateTime: return value.AsDateTime();
+    case VarType::Currency: return CurrencyToDouble(value.AsCurrency());
+    case VarType::Boolean: return value.AsBoolean() ? -1 : 0;
+    case VarType::String: {
+      auto number = TextToDouble(value.AsString());
+      if (!number) ThrowInvalidConversion();
+      return *number;
+    }
+  }
+  ThrowInvalidConversion();
+}
+
+std::int64_t VarToInt64(const Variant& value) {
+  switch (value.type()) {
+    case VarType::Integer: return value.AsInteger();
+    case VarType::Int64: return value.AsInt64();
+    case VarType::Currency: {
+      // Rounded to the nearest whole amount, halves to even.
+      const std::int64_t units = value.AsCurrency().units;
+      std::int64_t whole = units / 10000, rest = units % 10000;
+      if (rest > 5000 || (rest == 5000 && whole % 2 != 0)) ++whole;
+      if (rest < -5000 || (rest == -5000 && whole % 2 != 0)) --whole;
+      return whole;
+    }
+    default: {
+      const double r = RoundHalfEven(VarToDouble(value));
+      if (!(r >= -9223372036854775808.0 && r < 9223372036854775808.0)) {
+        throw EInvalidOp(kInvalidFloatingPointOperation);
+      }
+      return static_cast<std::int64_t>(r);
+    }
+  }
+}
+
+std::int32_t VarToInt(const Variant& value) {
+  if (value.type() == VarType::Integer) return value.AsInteger();
+  if (value.type() == VarType::Int64 || value.type() == VarType::Currency) {
+    const std::int64_t v = VarToInt64(value);
+    if (v < INT32_MIN || v > INT32_MAX) throw EInvalidOp(kInvalidFloatingPointOperation);
+    return static_cast<std::int32_t>(v);
+  }
+  return RoundToInt32(VarToDouble(value));
+}
+
+bool VarToBool(const Variant& value) {
+  switch (value.type()) {
+    case VarType::Empty: return false;
+    case VarType::Null: ThrowInvalidConversion();
+    case VarType::Boolean: return value.AsBoolean();
+    case VarType::Integer: return value.AsInteger() != 0;
+    case VarType::Int64: return value.AsInt64() != 0;
+    case VarType::Currency: return value.AsCurrency().units != 0;
+    case VarType::Double: return value.AsDouble() != 0;
+    case VarType::DateTime: return value.AsDateTime() != 0;
+    case VarType::String: {
+      auto b = TextToBool(value.AsString());
+      if (!b) ThrowInvalidConversion();
+      return *b;
+    }
+  }
+  ThrowInvalidConversion();
+}
+
+double VarToDateTime(const Variant& value) {
+  switch (value.type()) {
+    case VarType::DateTime: return value.AsDateTime();
+    case VarType::String: {
+      auto dt = TextToDateTime(value.AsString());
+      if (!dt) ThrowInvalidConversion();
+      return *dt;
+    }
+    default: return VarToDouble(value);
+  }
+}
+
+Currency VarToCurrency(const Variant& value) {
+  if (value.type() == VarType::Currency) return value.AsCurrency();
+  if (value.IsIntegerKind()) {
+    const std::int64_t v = VarToInt64(value);
+    if (v > INT64_MAX / 10000 || v < INT64_MIN / 10000) ThrowInvalidConversion();
+    return Currency{v * 10000};
+  }
+  const double scaled = RoundHalfEven(VarToDouble(value) * 10000.0);
+  if (!(scaled >= -9223372036854775808.0 && scaled < 9223372036854775808.0)) ThrowInvalidConversion();
+  return Currency{static_cast<std::int64_t>(scaled)};
+}
+
+}  // namespace tabdump

@@ -1,0 +1,68 @@
+// Conversions between values and text, and between value kinds.  They follow
+// the regional settings in force (format_settings.h).  A conversion that
+// cannot be made raises EVariantError "Invalid variant type conversion".
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "runtime/currency.h"
+#include "runtime/format_settings.h"
+#include "runtime/variant.h"
+
+namespace tabdump {
+
+// --- Values to text.  The Append forms write into a caller's buffer so that a
+// line can be built without allocating per value.
+void AppendInt64(std::string& out, std::int64_t value);
+// Up to 15 significant digits; no trailing zeros; the locale's decimal
+// separator; exponent form only for very large or very small magnitudes.
+void AppendDouble(std::string& out, double value, const FormatSettings& fs = Settings());
+// Up to four decimals, trailing zeros dropped.
+void AppendCurrency(std::string& out, Currency value, const FormatSettings& fs = Settings());
+// The locale's short date, a space and its time format; the date alone at
+// midnight, the time alone on 1899-12-30.  Years always have four digits.
+// Raises EVariantError when the value lies outside 0001-01-01..9999-12-31.
+void AppendDateTime(std::string& out, double value, const FormatSettings& fs = Settings());
+void AppendDate(std::string& out, double value, const FormatSettings& fs = Settings());
+void AppendTime(std::string& out, double value, const FormatSettings& fs = Settings());
+// Text of any value: empty and Null give the empty text, a string itself,
+// a Boolean -1 or 0.
+void AppendVarText(std::string& out, const Variant& value, const FormatSettings& fs = Settings());
+
+std::string VarToText(const Variant& value);
+std::string FormatDouble(double value);
+
+// --- Text to values, in the locale's format.  nullopt when the text does not
+// read as the wanted kind.
+// Optional blanks, sign, digits (thousands separators between them allowed),
+// decimal separator, exponent.
+std::optional<double> TextToDouble(std::string_view text, const FormatSettings& fs = Settings());
+// "True"/"False" in any letter case, or a number (true when not zero).
+std::optional<bool> TextToBool(std::string_view text, const FormatSettings& fs = Settings());
+// A date in the order of the short date format, a time, or a date and a time.
+std::optional<double> TextToDateTime(std::string_view text, const FormatSettings& fs = Settings());
+// A one- or two-digit year placed within fifty years of the current year.
+int ExpandTwoDigitYear(int year);
+
+// --- Value to value.
+// Rounds to the nearest integer, halves to the even neighbour.
+double RoundHalfEven(double value);
+// Rounded as above; EInvalidOp "Invalid floating point operation" outside the
+// 32-bit range.
+std::int32_t RoundToInt32(double value);
+
+std::int32_t VarToInt(const Variant& value);
+// Like VarToInt, but keeps 64-bit integers whole.
+std::int64_t VarToInt64(const Variant& value);
+double VarToDouble(const Variant& value);
+bool VarToBool(const Variant& value);
+double VarToDateTime(const Variant& value);
+Currency VarToCurrency(const Variant& value);
+double CurrencyToDouble(Currency value);
+
+[[noreturn]] void ThrowInvalidConversion();
+
+}  // namespace tabdump

@@ -1,0 +1,96 @@
+// The tagged value that every cell and every expression value is.  Strings
+// are 8-bit byte strings, never re-encoded.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <utility>
+
+#include "runtime/currency.h"
+
+namespace tabdump {
+
+enum class VarType : std::uint8_t {
+  Empty,     // no value assigned
+  Null,
+  Integer,   // 32-bit signed
+  Int64,     // 64-bit signed; behaves as an integer everywhere
+  Double,
+  Currency,
+  DateTime,  // days since 1899-12-30
+  Boolean,
+  String,
+};
+
+class Variant {
+ public:
+  Variant() = default;  // empty
+  Variant(std::int32_t v) : type_(VarType::Integer) { num_.i = v; }  // NOLINT
+  Variant(bool v) : type_(VarType::Boolean) { num_.b = v; }            // NOLINT
+  Variant(double v) : type_(VarType::Double) { num_.d = v; }           // NOLINT
+  Variant(Currency v) : type_(VarType::Currency) { num_.i = v.units; }  // NOLINT
+  Variant(std::string v) : type_(VarType::String), str_(std::move(v)) {}  // NOLINT
+  Variant(const char* v) : type_(VarType::String), str_(v) {}             // NOLINT
+
+  static Variant Null() { return Variant(VarType::Null); }
+  static Variant DateTime(double v) {
+    Variant r(VarType::DateTime);
+    r.num_.d = v;
+    return r;
+  }
+  // Always the 64-bit kind.
+  static Variant Int64(std::int64_t v) {
+    Variant r(VarType::Int64);
+    r.num_.i = v;
+    return r;
+  }
+  // A 32-bit integer when the value fits, else the 64-bit kind.
+  static Variant Integer(std::int64_t v) {
+    if (v >= INT32_MIN && v <= INT32_MAX) return Variant(static_cast<std::int32_t>(v));
+    return Int64(v);
+  }
+
+  VarType type() const { return type_; }
+  bool IsEmpty() const { return type_ == VarType::Empty; }
+  bool IsNull() const { return type_ == VarType::Null; }
+  bool IsString() const { return type_ == VarType::String; }
+  // Empty or Null.
+  bool IsEmptyOrNull() const { return type_ == VarType::Empty || type_ == VarType::Null; }
+  bool IsIntegerKind() const { return type_ == VarType::Integer || type_ == VarType::Int64; }
+
+  // Raw payloads; the caller has checked type().
+  std::int32_t AsInteger() const { return static_cast<std::int32_t>(num_.i); }
+  std::int64_t AsInt64() const { return num_.i; }
+  double AsDouble() const { return num_.d; }
+  Currency AsCurrency() const { return Currency{num_.i}; }
+  double AsDateTime() const { return num_.d; }
+  bool AsBoolean() const { return num_.b; }
+  const std::string& AsString() const { return str_; }
+  std::string& MutableString() { return str_; }
+
+  void Clear() { type_ = VarType::Empty; str_.clear(); }
+  void SetNull() { type_ = VarType::Null; str_.clear(); }
+  // Reuses the string's storage: cheap when values are reassigned per record.
+  void AssignString(const char* data, std::size_t size) {
+    type_ = VarType::String;
+    str_.assign(data, size);
+  }
+
+  // Same kind and same payload.
+  friend bool operator==(const Variant& a, const Variant& b);
+
+ private:
+  explicit Variant(VarType t) : type_(t) {}
+
+  VarType type_ = VarType::Empty;
+  union {
+    std::int64_t i;
+    double d;
+    bool b;
+  } num_{0};
+  std::string str_;
+};
+
+const char* VarTypeName(VarType type);
+
+}  // namespace tabdump
