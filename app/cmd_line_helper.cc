@@ -1,0 +1,104 @@
+#include "app/cmd_line_helper.h"
+
+#include "runtime/console.h"
+
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
+namespace tabdump {
+namespace {
+
+bool IsSeparator(char c) {
+  const auto code = static_cast<unsigned char>(c);
+  return code >= 1 && code <= 32;
+}
+
+bool AtEnd(std::string_view text, std::size_t i) { return i >= text.size() || text[i] == '\0'; }
+
+// Characters of a multi-byte code page are stepped over whole.
+std::size_t CharLength(std::string_view text, std::size_t i) {
+#if defined(_WIN32)
+  if (IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() && text[i + 1] != '\0') return 2;
+#else
+  (void)text;
+  (void)i;
+#endif
+  return 1;
+}
+
+}  // namespace
+
+bool CmdLineNextParam(std::string_view text, std::size_t& cursor, std::string* buffer, std::size_t* length) {
+  if (length != nullptr) *length = 0;
+  while (!AtEnd(text, cursor) && IsSeparator(text[cursor])) ++cursor;
+  if (AtEnd(text, cursor)) return false;
+  std::size_t emitted = 0;
+  auto emit = [&](std::string_view chars) {
+    if (buffer != nullptr) buffer->append(chars);
+    emitted += chars.size();
+  };
+  bool quoted = false;
+  while (!AtEnd(text, cursor)) {
+    const char c = text[cursor];
+    if (c == '\\') {
+      std::size_t run = 0;
+      while (!AtEnd(text, cursor + run) && text[cursor + run] == '\\') ++run;
+      cursor += run;
+      if (!AtEnd(text, cursor) && text[cursor] == '"') {
+        emit(std::string(run / 2, '\\'));
+        if (run % 2 == 1) {
+          emit("\"");
+          ++cursor;
+        }
+      } else {
+        emit(std::string(run, '\\'));
+      }
+    } else if (c == '"') {
+      quoted = !quoted;
+      ++cursor;
+    } else if (IsSeparator(c) && !quoted) {
+      break;
+    } else {
+      const std::size_t n = CharLength(text, cursor);
+      emit(text.substr(cursor, n));
+      cursor += n;
+    }
+  }
+  if (length != nullptr) *length = emitted;
+  return true;
+}
+
+int CmdLineParamCount(std::string_view text) {
+  std::size_t cursor = 0;
+  if (!CmdLineNextParam(text, cursor)) return 0;
+  int count = 0;
+  while (CmdLineNextParam(text, cursor)) ++count;
+  return count;
+}
+
+std::string CmdLineParamStr(std::string_view text, int n) {
+  if (n <= 0) return ProgramPath();
+  std::size_t cursor = 0;
+  for (int i = 0; i < n; ++i) {
+    if (!CmdLineNextParam(text, cursor)) return {};
+  }
+  std::size_t length = 0;
+  std::size_t measure = cursor;
+  if (!CmdLineNextParam(text, measure, nullptr, &length)) return {};
+  std::string param;
+  param.reserve(length);
+  CmdLineNextParam(text, cursor, &param);
+  return param;
+}
+
+std::vector<std::string> SplitCommandLine(std::string_view text) {
+  std::vector<std::string> params;
+  std::size_t cursor = 0;
+  if (!CmdLineNextParam(text, cursor)) return params;
+  std::string param;
+  while (CmdLineNextParam(text, cursor, &(param = std::string()))) params.push_back(param);
+  return params;
+}
+
+}  // namespace tabdump

@@ -1,0 +1,30 @@
+// Splits a command line given as one text into parameters, by the rules that
+// Windows programs follow: blanks and control characters separate, double
+// quotes group, and backslashes escape a double quote only when they stand
+// right before one.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace tabdump {
+
+// Reads one parameter starting at `cursor` (an index into `text`), skipping
+// the separators before it, and leaves the cursor on the character that ended
+// it.  Appends the parameter's characters to `buffer` and sets `length` to
+// their number when those are given.  False, with nothing read, when only
+// separators remain.
+bool CmdLineNextParam(std::string_view text, std::size_t& cursor, std::string* buffer = nullptr,
+                      std::size_t* length = nullptr);
+// The number of parameters after parameter 0 (the program's name).
+int CmdLineParamCount(std::string_view text);
+// Parameter n (n >= 1); empty when there are fewer.  For n <= 0 the full path
+// of the program's executable file.
+std::string CmdLineParamStr(std::string_view text, int n);
+
+// All parameters after the program's name.
+std::vector<std::string> SplitCommandLine(std::string_view text);
+
+}  // namespace tabdump

@@ -1,0 +1,178 @@
+#include "app/export_table.h"
+
+#include <vector>
+
+#include "app/row_filter.h"
+#include "app/text_format.h"
+#include "runtime/console.h"
+#include "runtime/convert.h"
+#include "runtime/stream.h"
+
+namespace tabdump {
+
+TA::TA() = default;
+TA::~TA() = default;
+
+void TA::StoreCell(TCustomSpreadSheetFile*, std::int32_t, std::int32_t, std::int32_t column,
+                   std::int32_t format_index, const Variant& value, TAlignment alignment, TZelCellType) {
+  if (column < 0) return;
+  TZelCell& cell = RowBuffer->EnsureCell(column);
+  cell.Value = value;
+  cell.Alignment = alignment;
+  cell.FormatIndex = format_index;
+}
+
+Variant TA::GetRowValue(std::int32_t n) const {
+  const TZelCell* cell = CellAt(RowBuffer->Cells, n);
+  if (cell == nullptr) return Variant::Null();
+  if (cell->Value.type() == VarType::Boolean) return Variant(cell->Value.AsBoolean() ? "1" : "0");
+  return cell->Value;
+}
+
+void TA::AppendRowText(std::string& out, std::int32_t n) const {
+  const TZelCell* cell = CellAt(RowBuffer->Cells, n);
+  if (cell == nullptr) return;
+  if (cell->Value.type() == VarType::Boolean) {
+    out += cell->Value.AsBoolean() ? '1' : '0';
+    return;
+  }
+  AppendValueText(out, cell->Value);
+}
+
+namespace {
+
+// What the driver needs of one selected field, worked out once per run.
+struct Column {
+  std::int32_t index;
+  TDBISAMFieldInfo info;
+  int width;
+  bool right;
+};
+
+std::string LowerAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
+  }
+  return text;
+}
+
+bool IsSelected(const std::string& field_list, const std::string& name) {
+  if (field_list.empty()) return true;
+  return (";" + field_list).find(";" + LowerAscii(name) + ";") != std::string::npos;
+}
+
+std::vector<Column> SelectColumns(TDBISAM& reader, const std::string& field_list) {
+  TDBISAMTableInfo info;
+  reader.GetTableInfo(info);
+  std::vector<Column> columns;
+  for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
+    Column column{i, {}, 0, false};
+    reader.GetFieldInfo(i, column.info);
+    if (!IsSelected(field_list, column.info.Name())) continue;
+    column.width = FieldWidth(column.info);
+    column.right = IsRightAligned(column.info.FieldType());
+    columns.push_back(column);
+  }
+  return columns;
+}
+
+void WriteLine(Stream& target, std::string& line, const std::string& separator) {
+  line += separator;
+  target.Write(line.data(), line.size());
+}
+
+void ConvertRecords(TA& sink, const RunSettings& settings, const std::vector<Column>& columns,
+                    Stream& source, Stream& target, LineBuilder& builder) {
+  TDBISAM& reader = *sink.Reader;
+  TDBISAMTableInfo info;
+  reader.GetTableInfo(info);
+  const std::int64_t record_count = info.RecordCount();
+  std::string text;
+  std::int32_t written = 0;
+  while (written < record_count) {
+    if (source.Position() >= source.Size() - 1) break;
+    sink.RowBuffer->ClearValues();
+    bool accepted = reader.ReadRecord(written, written);
+    if (accepted && !settings.FilterText.empty()) accepted = sink.FilterAccepts();
+    if (!accepted) continue;
+    builder.Begin();
+    for (const Column& column : columns) {
+      text.clear();
+      sink.AppendRowText(text, column.index);
+      builder.Add(text, column.width, column.right);
+    }
+    WriteLine(target, builder.Line(), settings.RecordSeparator);
+    ++written;
+  }
+}
+
+void Convert(TA& sink, const RunSettings& settings, FileStream& source, FileStream& target) {
+  TDBISAM& reader = *sink.Reader;
+  source.SetPosition(0);
+  reader.ReadOnDemand = true;
+  reader.FileName = settings.SourceFile;
+  reader.OnCellValue = [&sink](TCustomSpreadSheetFile* sender, std::int32_t sheet, std::int32_t row,
+                               std::int32_t column, std::int32_t format, const Variant& value,
+                               TAlignment alignment, TZelCellType type) {
+    sink.StoreCell(sender, sheet, row, column, format, value, alignment, type);
+  };
+  reader.LoadRowStatutes = TZelRowStatuses{rsNormal};
+  reader.ParseStream(source);
+
+  const std::vector<Column> columns = SelectColumns(reader, settings.FieldList);
+  LineBuilder builder(settings.Delimiter, settings.Qualifier, settings.FixedWidth);
+  if (settings.HeaderLine) {
+    builder.Begin();
+    for (const Column& column : columns) builder.Add(column.info.Name(), column.width, false);
+    WriteLine(target, builder.Line(), settings.RecordSeparator);
+  }
+  if (settings.TypeLine) {
+    builder.Begin();
+    for (const Column& column : columns) {
+      const std::string name = TDBISAM::FieldTypeName(column.info.FieldType(),
+                                                      TDBISAM::SubTypeIndex(column.info.SubType()));
+      builder.Add(std::string_view(name).substr(0, 1), column.width, false);
+    }
+    WriteLine(target, builder.Line(), settings.RecordSeparator);
+  }
+  ConvertRecords(sink, settings, columns, source, target, builder);
+}
+
+}  // namespace
+
+bool ExportTable(TA& sink, const RunSettings& settings) {
+  if (!FileExists(settings.SourceFile)) {
+    WriteStdout("DBISAM file not found.\n");
+    return false;
+  }
+  TSpreadSheetRow row_buffer;
+  TDBISAM reader;
+  sink.RowBuffer = &row_buffer;
+  sink.Reader = &reader;
+  struct Detach {
+    TA& sink;
+    ~Detach() {
+      sink.Reader = nullptr;
+      sink.RowBuffer = nullptr;
+    }
+  } detach{sink};
+
+  FileStream source(settings.SourceFile, FileStream::Mode::OpenRead);
+  FileStream target(settings.TargetFile, FileStream::Mode::Create);
+  try {
+    Convert(sink, settings, source, target);
+    target.Flush();
+  } catch (...) {
+    // Keep the lines written so far, then let the error end the run.
+    try {
+      target.Flush();
+    } catch (...) {
+    }
+    reader.CloseLoad();
+    throw;
+  }
+  reader.CloseLoad();
+  return true;
+}
+
+}  // namespace tabdump

@@ -1,0 +1,48 @@
+// The export driver: one pass over a table, one text line per record that the
+// reader accepts and the filter keeps.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "app/run_settings.h"
+#include "cells/ze_cells.h"
+#include "dbisam/ze_dbisam.h"
+
+namespace tabdump {
+
+class RowFilter;
+
+// The event sink: ties the table reader, the row buffer and the filter
+// together for one run.
+class TA {
+ public:
+  TA();
+  ~TA();
+
+  TDBISAM* Reader = nullptr;             // created and freed by ExportTable
+  TSpreadSheetRow* RowBuffer = nullptr;  // created and freed by ExportTable
+  std::string FilterText;
+
+  // Bound to the reader's OnCellValue: keeps the value in the row buffer.
+  void StoreCell(TCustomSpreadSheetFile* sender, std::int32_t sheet_no, std::int32_t row,
+                 std::int32_t column, std::int32_t format_index, const Variant& value,
+                 TAlignment alignment, TZelCellType cell_type);
+  // The value of field n of the current record: a Boolean as "1" or "0",
+  // Null when the record has no such cell.
+  Variant GetRowValue(std::int32_t n) const;
+  // Appends the text of GetRowValue(n) without copying the value.
+  void AppendRowText(std::string& out, std::int32_t n) const;
+
+  // The filter's verdict for the current record (row_filter.cc).
+  bool FilterAccepts();
+
+ private:
+  std::unique_ptr<RowFilter> filter_;
+};
+
+// Converts SourceFile into TargetFile.  False, after printing "DBISAM file not
+// found.", when there is no such source file; failures raise.
+bool ExportTable(TA& sink, const RunSettings& settings);
+
+}  // namespace tabdump

@@ -1,0 +1,39 @@
+// The settings of one conversion, decoded from the command-line switches.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace tabdump {
+
+// The one-character text holding code 0: as delimiter or qualifier it means
+// "none".  Distinct from the empty text, which is used as it is.
+inline const std::string NoneMark(1, '\0');
+
+struct RunSettings {
+  bool HeaderLine = false;
+  bool TypeLine = false;
+  bool FixedWidth = false;
+  std::string Delimiter = "\t";
+  std::string Qualifier = NoneMark;
+  std::string RecordSeparator = "\r\n";
+  std::string FieldList;   // lower-cased names, each followed by ';'
+  std::string FilterText;
+  std::string SourceFile;
+  std::string TargetFile;
+};
+
+// Decodes the parameters after the program's name; the first two are the
+// source and target files whatever they look like.  Raises EConvertError for
+// a delimiter or qualifier of a backslash without a valid integer.
+RunSettings ParseSwitches(const std::vector<std::string>& params);
+
+// "\59", "\$3B": the character with that code's low 8 bits; anything else as
+// it stands.
+std::string DecodeCharSwitch(const std::string& value);
+
+// Decimal digits after optional blanks and sign; '$' (or 0x) makes them
+// hexadecimal.  EConvertError "'%s' is not a valid integer value" otherwise.
+long long StrToInt(const std::string& text);
+
+}  // namespace tabdump

@@ -1,0 +1,116 @@
+#include "app/text_format.h"
+
+#include <algorithm>
+
+#include "app/run_settings.h"
+#include "dbisam/ze_dbisam.h"
+#include "runtime/convert.h"
+
+namespace tabdump {
+
+int FieldWidth(const TDBISAMFieldInfo& field) {
+  int width;
+  switch (field.FieldType()) {
+    case 5: case 12: width = 8; break;
+    case 6: case 13: width = 16; break;
+    case 7: case 8: case 14: width = 15; break;
+    case 18: case 19: width = 18; break;
+    default: width = field.Size(); break;
+  }
+  return std::max(width, static_cast<int>(field.Name().size()));
+}
+
+bool IsRightAligned(std::uint8_t field_type) {
+  switch (field_type) {
+    case 5: case 6: case 7: case 8: case 12: case 13: case 14: case 18: case 19: return true;
+    default: return false;
+  }
+}
+
+namespace {
+
+void AppendAligned(std::string& out, std::string_view text, int width, bool right) {
+  const std::size_t pad = width > 0 && static_cast<std::size_t>(width) > text.size()
+                              ? static_cast<std::size_t>(width) - text.size()
+                              : 0;
+  if (right) out.append(pad, ' ');
+  out.append(text);
+  if (!right) out.append(pad, ' ');
+}
+
+void AppendQuoted(std::string& out, std::string_view text, std::string_view q) {
+  out.append(q);
+  if (q.size() == 1) {
+    // The usual case: double every qualifier character.
+    for (char c : text) {
+      out += c;
+      if (c == q[0]) out += c;
+    }
+  } else if (q.empty()) {
+    out.append(text);
+  } else {
+    // Scanning from the end, a copy of the qualifier goes before every place
+    // where it occurs; an insertion never moves a place still to be examined.
+    std::string result(text);
+    for (std::size_t p = text.size(); p >= 1; --p) {
+      if (result.compare(p - 1, q.size(), q) == 0 && result.size() - (p - 1) >= q.size()) {
+        result.insert(p - 1, q);
+      }
+    }
+    out.append(result);
+  }
+  out.append(q);
+}
+
+}  // namespace
+
+std::string AlignRight(std::string_view text, int width) {
+  std::string out;
+  AppendAligned(out, text, width, true);
+  return out;
+}
+
+std::string AlignLeft(std::string_view text, int width) {
+  std::string out;
+  AppendAligned(out, text, width, false);
+  return out;
+}
+
+std::string QuoteValue(std::string_view text, std::string_view qualifier) {
+  std::string out;
+  AppendQuoted(out, text, qualifier);
+  return out;
+}
+
+void AppendValueText(std::string& out, const Variant& value) { AppendVarText(out, value); }
+
+LineBuilder::LineBuilder(std::string delimiter, std::string qualifier, bool fixed_width)
+    : delimiter_(std::move(delimiter)),
+      qualifier_(std::move(qualifier)),
+      use_delimiter_(delimiter_ != NoneMark),
+      use_qualifier_(qualifier_ != NoneMark),
+      fixed_width_(fixed_width) {}
+
+void LineBuilder::Begin() {
+  line_.clear();
+  first_ = true;
+}
+
+void LineBuilder::Add(std::string_view text, int width, bool right) {
+  // The delimiter stands between the values taken for the line.
+  if (!first_ && use_delimiter_) line_.append(delimiter_);
+  first_ = false;
+  if (fixed_width_) {
+    scratch_.clear();
+    AppendAligned(scratch_, text, width, right);
+    text = scratch_;
+  }
+  if (text.empty()) return;
+  if (use_qualifier_) {
+    AppendQuoted(line_, text, qualifier_);
+  } else {
+    line_.append(text);
+  }
+}
+
+}  // namespace tabdump

@@ -1,0 +1,50 @@
+// The layout of the text file: how one field becomes text, and how the texts
+// of one line are justified, qualified and delimited.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "runtime/variant.h"
+
+namespace tabdump {
+
+struct TDBISAMFieldInfo;
+
+// Column width in fixed-width output: by type, raised to the name's length.
+int FieldWidth(const TDBISAMFieldInfo& field);
+// The numeric types are right-justified in fixed-width record lines.
+bool IsRightAligned(std::uint8_t field_type);
+std::string AlignRight(std::string_view text, int width);
+std::string AlignLeft(std::string_view text, int width);
+// Every occurrence of the qualifier inside the text doubled, and the whole
+// enclosed in qualifiers.
+std::string QuoteValue(std::string_view text, std::string_view qualifier);
+
+// The text of a row value in the output: Null is empty, a string is used as
+// it stands, and every other value follows the regional settings.
+void AppendValueText(std::string& out, const Variant& value);
+
+// Builds one line from the texts of the selected fields.
+class LineBuilder {
+ public:
+  LineBuilder(std::string delimiter, std::string qualifier, bool fixed_width);
+  void Begin();
+  // Adds one field's text; `width` and `right` apply in fixed-width output.
+  void Add(std::string_view text, int width, bool right);
+  // The line so far (without record separator).
+  std::string& Line() { return line_; }
+
+ private:
+  std::string delimiter_;
+  std::string qualifier_;
+  bool use_delimiter_;
+  bool use_qualifier_;
+  bool fixed_width_;
+  bool first_ = true;
+  std::string line_;
+  std::string scratch_;
+};
+
+}  // namespace tabdump

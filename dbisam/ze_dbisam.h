@@ -1,0 +1,131 @@
+// The reader of one DBISAM table: header, field descriptors, records and the
+// BLOB file, in every layout that the version byte selects.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "cells/spreadsheet_file.h"
+#include "dbisam/table_format.h"
+#include "runtime/stream.h"
+
+namespace tabdump {
+
+// The table header in its current 512-byte layout.
+struct TDBISAMTableInfo {
+  std::array<std::uint8_t, dbisam_layout::kHeaderSize> Raw{};
+
+  std::uint8_t Version() const { return Raw[dbisam_layout::kVersionOffset]; }
+  std::int32_t RecordCount() const;
+  std::uint16_t RecordSize() const;
+  std::uint16_t FieldCount() const;
+  std::int32_t BlobBlockSize() const;
+  std::string Description() const;
+  bool Encrypted() const { return Raw[dbisam_layout::kEncryptedOffset] != 0; }
+};
+
+// One field descriptor in its current 768-byte layout.
+struct TDBISAMFieldInfo {
+  std::array<std::uint8_t, dbisam_layout::kDescriptorSize> Raw{};
+
+  std::string Name() const;
+  std::uint8_t FieldType() const { return Raw[dbisam_layout::kFieldTypeOffset]; }
+  std::uint8_t SubType() const { return Raw[dbisam_layout::kSubTypeOffset]; }
+  std::uint16_t Size() const;
+  std::uint16_t PhysicalSize() const;
+  std::uint16_t Offset() const;
+};
+
+// The sheet of a loaded table: its header and its field descriptors.
+class TZeDBISAMTable : public TSpreadSheet {
+ public:
+  explicit TZeDBISAMTable(TComponent* owner = nullptr);
+  TDBISAMTableInfo Info;
+  std::vector<TDBISAMFieldInfo> Fields;  // kMaxFields entries
+};
+
+// Asked for a password: put one into `password`, or set `go_on` to false to
+// give up.
+using TZelOnPasswordEvent = std::function<void(TSpreadSheetFile* sender, std::string& password, bool& go_on)>;
+
+// Optional procedures for encrypted tables.  This program installs none, so
+// encrypted tables are refused; they exist so that a build able to decrypt can
+// plug them in.
+struct TDBISAMCryptoHooks {
+  TZelOnPasswordEvent DefaultPasswordHandler;
+  std::function<void(TSpreadSheetFile*, const std::string&, std::array<std::uint8_t, 16>&)> DigestProc;
+  std::function<void(TSpreadSheetFile*, const std::array<std::uint8_t, 16>&)> KeySetupProc;
+  std::function<void(TSpreadSheetFile*, std::uint8_t*, std::size_t, bool, bool, bool)> DecryptProc;
+};
+TDBISAMCryptoHooks& CryptoHooks();
+
+// Sub-type codes; a sub-type's position in this table is its SubTypeIndex.
+inline constexpr std::array<std::uint8_t, 21> SubTypeCodes = {
+    0, 1, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 50, 100};
+
+class TDBISAM : public TSpreadSheetFile {
+ public:
+  explicit TDBISAM(TComponent* owner = nullptr);
+  ~TDBISAM() override;
+
+  TZelOnPasswordEvent OnPassword;
+  std::string Password;
+  std::string StoredPassword;
+  Stream* DataStream = nullptr;  // borrowed: the caller owns the table stream
+  std::array<std::uint8_t, dbisam_layout::kBlobFileHeaderSize> BlobHeader{};
+
+  void ResetLoad() override;
+  void CloseLoad() override;
+  void ParseStream(Stream& stream) override;
+  void LoadFromFile(const std::string& name) override;
+  bool IsEncrypted() override;
+  bool ReadRecord(std::int32_t index, std::int32_t row) override;
+  void GetBlobText(std::int32_t block_no, std::int32_t reserved, std::string& text) override;
+  std::int32_t ColumnIndex(const std::string& name) override;
+  void GetColumnNames(TStringList& list, const std::string& spec) override;
+
+  void GetTableInfo(TDBISAMTableInfo& info);
+  void GetFieldInfo(std::int32_t index, TDBISAMFieldInfo& field);
+  static std::string FieldTypeName(std::uint8_t field_type, std::uint8_t sub_type_index);
+  static std::uint8_t SubTypeIndex(std::uint8_t sub_type);
+  bool CheckPassword();
+
+  // The BLOB file that belongs to a table file name.
+  static std::string BlobFileName(const std::string& table_file_name);
+
+ private:
+  // How one field is decoded, worked out once per load.
+  struct FieldPlan {
+    std::uint8_t type;
+    std::uint16_t presence;   // offset of the presence byte
+    std::uint16_t start;      // offset of the value
+    std::uint16_t width;      // bytes of the value that are used
+    bool always_present;      // auto-increment fields
+  };
+
+  TZeDBISAMTable& Table();
+  void ReadHeader(Stream& stream);
+  void ReadDescriptors(Stream& stream);
+  void ValidateShape();
+  void PlanFields();
+  void Decrypt(std::uint8_t* data, std::size_t size, bool a = false, bool b = false, bool c = false);
+  void DeliverField(std::int32_t row, std::int32_t column, const FieldPlan& plan);
+  void DecodeValue(const FieldPlan& plan, const std::uint8_t* value, Variant& out, TAlignment& alignment,
+                   TZelCellType& cell_type);
+  bool OpenBlobFile();
+  bool ReadBlobBlock(std::int64_t block);
+  std::int64_t BlobBlockPosition(std::int64_t block);
+
+  std::vector<FieldPlan> plans_;
+  std::vector<std::uint8_t> record_;
+  std::vector<Variant> values_;  // one per field, reused from record to record
+  std::unique_ptr<FileStream> blob_stream_;
+  std::vector<std::uint8_t> block_;
+  std::int64_t blob_size_ = 0;
+};
+
+}  // namespace tabdump
