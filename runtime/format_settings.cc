@@ -132,7 +132,9 @@ std::string ExpandPattern(const std::string& pattern) {
 FormatSettings PlatformSettings() {
   FormatSettings s;
   const char* name = std::setlocale(LC_ALL, "");
-  if (name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0) {
+  // C, POSIX and their UTF-8 variants (C.UTF-8) keep the ISO formats.
+  if (name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0 ||
+      std::strncmp(name, "C.", 2) == 0) {
     std::setlocale(LC_ALL, "C");
     return s;  // ISO formats
   }

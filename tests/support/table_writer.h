@@ -74,10 +74,10 @@ struct FieldSpec {
         physical_size(physical_size_),
         offset(offset_) {}
 
-  std::string name;
+  std::string name;  // up to 60 characters; 30 in legacy descriptors
   std::uint8_t type = kString;
   std::uint8_t sub_type = 0;
-  std::uint16_t size = 0;  // declared size; characters for strings
+  std::uint16_t size = 0;  // declared size, characters for strings; legacy descriptors hold up to 255
   // Width of the value in the record.  Default: String size+1, Date 4,
   // BLOB 8, Boolean 2, Short Integer 2, Integer 4, Float 8, BCD 34, Time 4,
   // Time Stamp 8, Unsigned Short 2, Large Integer 8, every other type `size`.
