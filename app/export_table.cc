@@ -87,7 +87,6 @@ void ConvertRecords(TA& sink, const RunSettings& settings, const std::vector<Col
   TDBISAMTableInfo info;
   reader.GetTableInfo(info);
   const std::int64_t record_count = info.RecordCount();
-  std::string text;
   std::int32_t written = 0;
   while (written < record_count) {
     if (source.Position() >= source.Size() - 1) break;
@@ -97,9 +96,8 @@ void ConvertRecords(TA& sink, const RunSettings& settings, const std::vector<Col
     if (!accepted) continue;
     builder.Begin();
     for (const Column& column : columns) {
-      text.clear();
-      sink.AppendRowText(text, column.index);
-      builder.Add(text, column.width, column.right);
+      sink.AppendRowText(builder.StartField(), column.index);
+      builder.FinishField(column.width, column.right);
     }
     WriteLine(target, builder.Line(), settings.RecordSeparator);
     ++written;

@@ -89,21 +89,30 @@ LineBuilder::LineBuilder(std::string delimiter, std::string qualifier, bool fixe
       qualifier_(std::move(qualifier)),
       use_delimiter_(delimiter_ != NoneMark),
       use_qualifier_(qualifier_ != NoneMark),
-      fixed_width_(fixed_width) {}
+      fixed_width_(fixed_width),
+      direct_(!fixed_width && !use_qualifier_) {}
 
 void LineBuilder::Begin() {
   line_.clear();
   first_ = true;
 }
 
-void LineBuilder::Add(std::string_view text, int width, bool right) {
+std::string& LineBuilder::StartField() {
   // The delimiter stands between the values taken for the line.
   if (!first_ && use_delimiter_) line_.append(delimiter_);
   first_ = false;
+  if (direct_) return line_;
+  scratch_.clear();
+  return scratch_;
+}
+
+void LineBuilder::FinishField(int width, bool right) {
+  if (direct_) return;
+  std::string_view text = scratch_;
   if (fixed_width_) {
-    scratch_.clear();
-    AppendAligned(scratch_, text, width, right);
-    text = scratch_;
+    aligned_.clear();
+    AppendAligned(aligned_, text, width, right);
+    text = aligned_;
   }
   if (text.empty()) return;
   if (use_qualifier_) {
@@ -111,6 +120,11 @@ void LineBuilder::Add(std::string_view text, int width, bool right) {
   } else {
     line_.append(text);
   }
+}
+
+void LineBuilder::Add(std::string_view text, int width, bool right) {
+  StartField().append(text);
+  FinishField(width, right);
 }
 
 }  // namespace tabdump

@@ -33,6 +33,11 @@ class LineBuilder {
   void Begin();
   // Adds one field's text; `width` and `right` apply in fixed-width output.
   void Add(std::string_view text, int width, bool right);
+  // The same in two steps, so that a value's text can be written straight
+  // into the line: append the text to the buffer that StartField returns,
+  // then call FinishField.
+  std::string& StartField();
+  void FinishField(int width, bool right);
   // The line so far (without record separator).
   std::string& Line() { return line_; }
 
@@ -42,9 +47,11 @@ class LineBuilder {
   bool use_delimiter_;
   bool use_qualifier_;
   bool fixed_width_;
+  bool direct_;  // texts go into the line as they are
   bool first_ = true;
   std::string line_;
   std::string scratch_;
+  std::string aligned_;
 };
 
 }  // namespace tabdump

@@ -1,6 +1,7 @@
 #include "runtime/convert.h"
 
 #include <charconv>
+#include <cstring>
 #include <cmath>
 #include <limits>
 #include <vector>
@@ -18,10 +19,53 @@ void ThrowInvalidConversion() { throw EVariantError(kInvalidVariantTypeConversio
 void AppendInt64(std::string& out, std::int64_t value) {
   char buf[24];
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-  out.append(buf, end);
+  out.append(buf, static_cast<std::size_t>(end - buf));
 }
 
+namespace {
+
+constexpr double kExactPowersOf10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+
+// Values with a few decimals, the usual content of tables, written without
+// the general algorithm: the digits N and the scale k are right when N / 10^k
+// gives back exactly the same double, since a decimal of at most 15 digits
+// that rounds to the value is what 15 significant digits show.
+bool AppendShortDecimal(std::string& out, double value, char point) {
+  const double magnitude = std::fabs(value);
+  if (!(magnitude >= 1e-4 && magnitude < 1e15)) return false;
+  for (int k = 0; k <= 6; ++k) {
+    const double scaled = magnitude * kExactPowersOf10[k];
+    if (scaled >= 1e15) return false;
+    const double n = std::nearbyint(scaled);
+    if (n / kExactPowersOf10[k] != magnitude) continue;
+    auto digits = static_cast<std::uint64_t>(n);
+    char buf[24];
+    char* end = buf + sizeof buf;
+    char* p = end;
+    for (int i = 0; i < k; ++i) {
+      *--p = static_cast<char>('0' + digits % 10);
+      digits /= 10;
+    }
+    if (k > 0) *--p = point;
+    do {
+      *--p = static_cast<char>('0' + digits % 10);
+      digits /= 10;
+    } while (digits != 0);
+    if (value < 0) *--p = '-';
+    out.append(p, static_cast<std::size_t>(end - p));
+    return true;
+  }
+  return false;
+}
+
+}  // namespace
+
 void AppendDouble(std::string& out, double value, const FormatSettings& fs) {
+  if (value == 0) {
+    out += '0';  // no "-0"
+    return;
+  }
+  if (AppendShortDecimal(out, value, fs.decimal_separator)) return;
   if (std::isnan(value)) {
     out += "NAN";
     return;
@@ -30,14 +74,13 @@ void AppendDouble(std::string& out, double value, const FormatSettings& fs) {
     out += value < 0 ? "-INF" : "INF";
     return;
   }
-  if (value == 0) value = 0;  // no "-0"
   char buf[40];
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
   for (char* p = buf; p != end; ++p) {
     if (*p == '.') *p = fs.decimal_separator;
     if (*p == 'e') *p = 'E';
   }
-  out.append(buf, end);
+  out.append(buf, static_cast<std::size_t>(end - buf));
 }
 
 void AppendCurrency(std::string& out, Currency value, const FormatSettings& fs) {
@@ -47,7 +90,7 @@ void AppendCurrency(std::string& out, Currency value, const FormatSettings& fs) 
   if (value.units < 0) out += '-';
   char buf[24];
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, magnitude / 10000);
-  out.append(buf, end);
+  out.append(buf, static_cast<std::size_t>(end - buf));
   unsigned fraction = static_cast<unsigned>(magnitude % 10000);
   if (fraction == 0) return;
   char digits[4];
@@ -63,40 +106,105 @@ void AppendCurrency(std::string& out, Currency value, const FormatSettings& fs) 
 
 namespace {
 
-void AppendPadded(std::string& out, int value, int width) {
-  char buf[12];
-  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);
-  for (auto n = end - buf; n < width; ++n) out += '0';
-  out.append(buf, end);
+// "00" to "99", so that two digits cost one copy.
+constexpr char kDigitPairs[] =
+    "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+    "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+    "8081828384858687888990919293949596979899";
+
+char* PutTwo(char* p, int value) {
+  std::memcpy(p, kDigitPairs + 2 * value, 2);
+  return p + 2;
 }
 
-// Interprets a strftime-style pattern for one date-time.
-void AppendPattern(std::string& out, const std::string& pattern, const Date& d,
-                   const TimeOfDay& t, const FormatSettings& fs) {
+// At least `width` digits (1, 2 or 4) of a value from 0 to 9999.
+char* PutPadded(char* p, int value, int width) {
+  if (width == 4 || value >= 100) {
+    p = PutTwo(p, value / 100);
+    return PutTwo(p, value % 100);
+  }
+  if (width == 1 && value < 10) {
+    *p = static_cast<char>('0' + value);
+    return p + 1;
+  }
+  return PutTwo(p, value);
+}
+
+// A strftime-style pattern taken apart once, so that formatting a value is a
+// walk over its parts.
+struct CompiledPattern {
+  struct Part {
+    char conversion;      // 0 for literal text
+    std::string literal;
+  };
+  std::string source;
+  std::vector<Part> parts;
+};
+
+void Compile(CompiledPattern& compiled, const std::string& pattern) {
+  compiled.source = pattern;
+  compiled.parts.clear();
+  std::string literal;
+  auto flush = [&] {
+    if (!literal.empty()) compiled.parts.push_back({0, literal});
+    literal.clear();
+  };
   for (std::size_t i = 0; i < pattern.size(); ++i) {
-    char c = pattern[i];
-    if (c != '%' || i + 1 >= pattern.size()) {
-      out += c;
+    if (pattern[i] != '%' || i + 1 >= pattern.size()) {
+      literal += pattern[i];
       continue;
     }
-    switch (pattern[++i]) {
-      case 'Y': case 'y': AppendPadded(out, d.year, 4); break;
-      case 'm': AppendPadded(out, d.month, 2); break;
-      case 'd': AppendPadded(out, d.day, 2); break;
-      case 'e': AppendPadded(out, d.day, 1); break;
-      case 'b': case 'h': out += fs.short_month_names[static_cast<std::size_t>(d.month - 1)]; break;
-      case 'B': out += fs.long_month_names[static_cast<std::size_t>(d.month - 1)]; break;
-      case 'H': AppendPadded(out, t.hour, 2); break;
-      case 'k': AppendPadded(out, t.hour, 1); break;
-      case 'I': AppendPadded(out, t.hour % 12 == 0 ? 12 : t.hour % 12, 2); break;
-      case 'l': AppendPadded(out, t.hour % 12 == 0 ? 12 : t.hour % 12, 1); break;
-      case 'M': AppendPadded(out, t.minute, 2); break;
-      case 'S': AppendPadded(out, t.second, 2); break;
-      case 'p': case 'P': out += t.hour < 12 ? fs.time_am : fs.time_pm; break;
-      case '%': out += '%'; break;
-      default: break;  // conversions that carry no part of a date-time
+    const char c = pattern[++i];
+    if (c == '%') {
+      literal += '%';
+      continue;
     }
+    flush();
+    compiled.parts.push_back({c, {}});
   }
+  flush();
+}
+
+const CompiledPattern& CompiledFor(const std::string& pattern, CompiledPattern& cache) {
+  if (cache.source != pattern || (cache.parts.empty() && !pattern.empty())) Compile(cache, pattern);
+  return cache;
+}
+
+void AppendPattern(std::string& out, const CompiledPattern& pattern, const Date& d, const TimeOfDay& t,
+                   const FormatSettings& fs) {
+  char buf[16];
+  for (const auto& part : pattern.parts) {
+    char* p = buf;
+    const int hour12 = t.hour % 12 == 0 ? 12 : t.hour % 12;
+    switch (part.conversion) {
+      case 0: out += part.literal; continue;
+      case 'Y': case 'y': p = PutPadded(p, d.year, 4); break;
+      case 'm': p = PutPadded(p, d.month, 2); break;
+      case 'd': p = PutPadded(p, d.day, 2); break;
+      case 'e': p = PutPadded(p, d.day, 1); break;
+      case 'b': case 'h': out += fs.short_month_names[static_cast<std::size_t>(d.month - 1)]; continue;
+      case 'B': out += fs.long_month_names[static_cast<std::size_t>(d.month - 1)]; continue;
+      case 'H': p = PutPadded(p, t.hour, 2); break;
+      case 'k': p = PutPadded(p, t.hour, 1); break;
+      case 'I': p = PutPadded(p, hour12, 2); break;
+      case 'l': p = PutPadded(p, hour12, 1); break;
+      case 'M': p = PutPadded(p, t.minute, 2); break;
+      case 'S': p = PutPadded(p, t.second, 2); break;
+      case 'p': case 'P': out += t.hour < 12 ? fs.time_am : fs.time_pm; continue;
+      default: continue;  // conversions that carry no part of a date-time
+    }
+    out.append(buf, static_cast<std::size_t>(p - buf));
+  }
+}
+
+void AppendDatePattern(std::string& out, const Date& d, const TimeOfDay& t, const FormatSettings& fs) {
+  thread_local CompiledPattern cache;
+  AppendPattern(out, CompiledFor(fs.short_date_format, cache), d, t, fs);
+}
+
+void AppendTimePattern(std::string& out, const Date& d, const TimeOfDay& t, const FormatSettings& fs) {
+  thread_local CompiledPattern cache;
+  AppendPattern(out, CompiledFor(fs.time_format, cache), d, t, fs);
 }
 
 DayMs SplitOrThrow(double value) {
@@ -109,12 +217,12 @@ DayMs SplitOrThrow(double value) {
 
 void AppendDate(std::string& out, double value, const FormatSettings& fs) {
   DayMs parts = SplitOrThrow(value);
-  AppendPattern(out, fs.short_date_format, DecodeDate(parts), TimeOfDay{}, fs);
+  AppendDatePattern(out, DecodeDate(parts), TimeOfDay{}, fs);
 }
 
 void AppendTime(std::string& out, double value, const FormatSettings& fs) {
   DayMs parts = SplitOrThrow(value);
-  AppendPattern(out, fs.time_format, Date{}, DecodeTime(parts), fs);
+  AppendTimePattern(out, Date{}, DecodeTime(parts), fs);
 }
 
 void AppendDateTime(std::string& out, double value, const FormatSettings& fs) {
@@ -123,10 +231,10 @@ void AppendDateTime(std::string& out, double value, const FormatSettings& fs) {
   const bool has_time = parts.ms != 0;
   const Date date = DecodeDate(parts);
   const TimeOfDay time = DecodeTime(parts);
-  if (has_date) AppendPattern(out, fs.short_date_format, date, time, fs);
+  if (has_date) AppendDatePattern(out, date, time, fs);
   if (has_date && has_time) out += ' ';
   // Midnight of 1899-12-30 is the time-of-day value zero: write it as a time.
-  if (has_time || !has_date) AppendPattern(out, fs.time_format, date, time, fs);
+  if (has_time || !has_date) AppendTimePattern(out, date, time, fs);
 }
 
 void AppendVarText(std::string& out, const Variant& value, const FormatSettings& fs) {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
+#include <charconv>
 #include <cmath>
 
 #include "runtime/clock.h"
@@ -165,6 +167,42 @@ TEST(Conversions, BooleanOf) {
   EXPECT_FALSE(VarToBool(Variant(0.0)));
   EXPECT_FALSE(VarToBool(Variant()));
   EXPECT_TRUE(VarToBool(Variant::Int64(1LL << 40)));
+}
+
+}  // namespace
+}  // namespace tabdump
+
+namespace tabdump {
+namespace {
+
+// The short-decimal path must agree with the general 15-digit algorithm.
+std::string Reference(double v) {
+  char buf[40];
+  auto [end, ec] = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 15);
+  std::string s(buf, end);
+  for (char& c : s) c = c == 'e' ? 'E' : c;
+  return s == "-0" ? "0" : s;
+}
+
+TEST(ValueText, DoublesAgreeWithFifteenSignificantDigits) {
+  std::uint64_t state = 42;
+  auto next = [&] {
+    state = state * 6364136223846793005ULL + 1442695040888963407ULL;
+    return state >> 11;
+  };
+  for (int i = 0; i < 300000; ++i) {
+    double v;
+    switch (i % 4) {
+      case 0: v = static_cast<double>(static_cast<std::int64_t>(next() % 200000001) - 100000000) / 100.0; break;
+      case 1: v = static_cast<double>(next() % 1000000007) / std::pow(10.0, static_cast<double>(next() % 12)); break;
+      case 2: v = std::bit_cast<double>(next() << 11 | (next() & 0x7FF)); break;
+      default: v = (static_cast<double>(next()) / 9007199254740992.0) * std::pow(10.0, static_cast<double>(next() % 40) - 20); break;
+    }
+    if (!std::isfinite(v)) continue;
+    std::string out;
+    AppendDouble(out, v, FormatSettings::Iso());
+    ASSERT_EQ(out, Reference(v)) << std::hexfloat << v;
+  }
 }
 
 }  // namespace
