@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Times tabdump against sqlite3 exporting the same rows as CSV, and against
+# dd copying as many bytes as tabdump writes (the floor).  Not a test: it only
+# prints figures.
+#   bench/run.sh [records=1000000] [runs=5]
+set -euo pipefail
+records=${1:-1000000}
+runs=${2:-5}
+root=$(cd "$(dirname "$0")/.." && pwd)
+build="$root/build-bench"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+
+for tool in sqlite3 /usr/bin/time dd; do
+  command -v "$tool" >/dev/null || { echo "bench needs $tool (apt-get install -y sqlite3 time)"; exit 1; }
+done
+
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j"$(nproc)" --target tabdump make_table >/dev/null
+tabdump="$build/app/tabdump"
+
+echo "making a table of $records records..."
+"$build/tests/make_table" bench "$records" "$work/t.dat" "$work/rows.csv"
+sqlite3 "$work/rows.db" ".mode csv" ".import $work/rows.csv rows"
+
+# Median wall time of `runs` runs after one warm-up, in seconds.
+median_time() {
+  "$@" >/dev/null 2>&1 || true
+  for _ in $(seq "$runs"); do
+    local start end
+    start=$(date +%s.%N)
+    "$@" >/dev/null 2>&1 || true
+    end=$(date +%s.%N)
+    echo "$end - $start" | bc -l
+  done | sort -n | awk '{ t[NR] = $1 } END { print t[int((NR + 1) / 2)] }'
+}
+
+peak_kb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1 || true; }
+
+printf '%-28s %9s %12s %9s %9s\n' case seconds rows/s MB/s peak-MB
+declare -A seconds
+report() {
+  local name=$1 out=$2
+  shift 2
+  local t kb size
+  t=$(median_time "$@")
+  kb=$(peak_kb "$@")
+  size=$(stat -c %s "$out")
+  seconds[$name]=$t
+  printf '%-28s %9.3f %12.0f %9.1f %9.1f\n' "$name" "$t" "$(echo "$records / $t" | bc -l)" \
+    "$(echo "$size / 1048576 / $t" | bc -l)" "$(echo "$kb / 1024" | bc -l)"
+}
+
+report "tabdump" "$work/a.txt" "$tabdump" "$work/t.dat" "$work/a.txt"
+report "tabdump csv" "$work/b.txt" "$tabdump" "$work/t.dat" "$work/b.txt" '/qualifier=\34' '/delimiter=,'
+report "tabdump filter" "$work/c.txt" "$tabdump" "$work/t.dat" "$work/c.txt" '/where=(amount > 0) AND (active = "1")'
+report "sqlite3 -csv" "$work/d.csv" sh -c "sqlite3 -csv '$work/rows.db' 'SELECT * FROM rows' > '$work/d.csv'"
+report "dd (same bytes as tabdump)" "$work/e.txt" dd if="$work/a.txt" of="$work/e.txt" bs=1M
+
+echo
+printf 'tabdump / sqlite3 speed: %.1fx\n' "$(echo "${seconds[sqlite3 -csv]} / ${seconds[tabdump]}" | bc -l)"
+printf 'tabdump / dd speed:      %.2fx\n' "$(echo "${seconds[dd (same bytes as tabdump)]} / ${seconds[tabdump]}" | bc -l)"
