@@ -1,5 +1,7 @@
 #include "app/cmd_line_helper.h"
 
+#include <algorithm>
+
 #include "runtime/console.h"
 
 #if defined(_WIN32)
@@ -16,15 +18,25 @@ bool IsSeparator(char c) {
 
 bool AtEnd(std::string_view text, std::size_t i) { return i >= text.size() || text[i] == '\0'; }
 
-// Characters of a multi-byte code page are stepped over whole.
+// The length in bytes of the character at `i`: in a multi-byte code page
+// (Shift-JIS, GBK...) a trail byte may look like a backslash or a double
+// quote, so the text is stepped over by whole characters as the system's
+// ANSI code page sees them.
 std::size_t CharLength(std::string_view text, std::size_t i) {
 #if defined(_WIN32)
-  if (IsDBCSLeadByte(static_cast<BYTE>(text[i])) && i + 1 < text.size() && text[i + 1] != '\0') return 2;
+  // CharNextA reads up to the text's terminating zero, which the command line
+  // has; a view that ends earlier is not read past its end.
+  if (i + 1 >= text.size()) return 1;
+  const char* here = text.data() + i;
+  const std::size_t step = static_cast<std::size_t>(CharNextA(here) - here);
+  return step == 0 ? 1 : std::min(step, text.size() - i);
 #else
+  // The shell has split the parameters already; a text given to the splitter
+  // is read byte by byte.
   (void)text;
   (void)i;
-#endif
   return 1;
+#endif
 }
 
 }  // namespace

@@ -140,7 +140,7 @@ void Convert(TA& sink, const RunSettings& settings, FileStream& source, FileStre
 
 bool ExportTable(TA& sink, const RunSettings& settings) {
   if (!FileExists(settings.SourceFile)) {
-    WriteStdout("DBISAM file not found.\n");
+    WriteStdout(std::string("DBISAM file not found.").append(kMessageLineEnd));
     return false;
   }
   TSpreadSheetRow row_buffer;

@@ -16,14 +16,24 @@
 namespace tabdump {
 namespace {
 
-constexpr const char* kUsage =
-    "TABDUMP version 2.6\n"
-    "convert DBISAM tables into text files\n"
-    "\n"
-    "\n"
-    "TABDUMP.EXE <source.dat> <target.txt> [/h] [/f] [/fixed] [/delimiter=<separator>] "
-    "[/qualifier=<char>] [/recordseparator=<crlf|cr|lf|>] [/fields=<field1;field2;...>] "
-    "[where=<filter>]\n";
+// The usage text, one line at a time; each line ends as messages do here.
+std::string UsageText() {
+  constexpr const char* kLines[] = {
+      "TABDUMP version 2.6",
+      "convert DBISAM tables into text files",
+      "",
+      "",
+      "TABDUMP.EXE <source.dat> <target.txt> [/h] [/f] [/fixed] [/delimiter=<separator>] "
+      "[/qualifier=<char>] [/recordseparator=<crlf|cr|lf|>] [/fields=<field1;field2;...>] "
+      "[where=<filter>]",
+  };
+  std::string text;
+  for (const char* line : kLines) {
+    text += line;
+    text += kMessageLineEnd;
+  }
+  return text;
+}
 
 // The parameters after the program's name.  Windows hands a program its
 // command line as one text, which it splits itself; elsewhere the shell has
@@ -42,7 +52,7 @@ int Run(int argc, char** argv) {
   SetSettings(PlatformSettings());
   const std::vector<std::string> params = Parameters(argc, argv);
   if (params.size() < 2) {
-    WriteStdout(kUsage);
+    WriteStdout(UsageText());
     return 0;
   }
   const RunSettings settings = ParseSwitches(params);

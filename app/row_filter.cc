@@ -1,16 +1,111 @@
 #include "app/row_filter.h"
 
 #include "app/export_table.h"
-#include "runtime/exceptions.h"
+#include "runtime/convert.h"
 
 namespace tabdump {
+namespace {
 
-RowFilter::RowFilter(TA& sink) : sink_(sink) {}
+std::string UpperAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  }
+  return text;
+}
+
+// The next item of a ';'-separated list, without trailing blanks and control
+// characters; the list loses the item and its ';'.
+std::string TakeItem(std::string& list) {
+  const std::size_t end = list.find(';');
+  std::string item = list.substr(0, end);
+  list.erase(0, end == std::string::npos ? list.size() : end + 1);
+  while (!item.empty() && static_cast<unsigned char>(item.back()) <= 32) item.pop_back();
+  return item;
+}
+
+}  // namespace
+
+bool StripQuotes(char open, char close, std::string& text) {
+  if (text.empty() || text.front() != open || text.back() != close) return false;
+  if (text.size() == 1) {
+    text.clear();
+  } else {
+    text = text.substr(1, text.size() - 2);
+  }
+  return true;
+}
+
+Variant Substitute(const Variant& x, const Variant& from_list, const Variant& to_list) {
+  std::string from = VarToText(from_list);
+  std::string to = VarToText(to_list);
+  const std::string wanted = VarToText(x);
+  while (!from.empty()) {
+    const std::string item = TakeItem(from);
+    std::string replacement = TakeItem(to);
+    if (item == wanted) return Variant(std::move(replacement));
+  }
+  return Variant::Null();
+}
+
+RowFilter::RowFilter(TA& sink) : sink_(sink) {
+  parser_.OnEvaluate = [this](TZelParser&, const std::string&, const TExpArgs& args, int arg_count, bool,
+                              Variant& value, bool& done) { ResolveName(args, arg_count, value, done); };
+  parser_.SetText(sink_.FilterText);
+}
+
 RowFilter::~RowFilter() = default;
 
+Variant RowFilter::Evaluate() { return parser_.Calculate(); }
+
 bool RowFilter::Accepts() {
-  (void)sink_;
-  throw EZelParseException("Row filters are not available in this build.");
+  parser_.Check(true);
+  return VarToBool(parser_.LastValue());
+}
+
+const RowFilter::Meaning& RowFilter::MeaningOf(const std::string& name) {
+  auto found = meanings_.find(name);
+  if (found != meanings_.end()) return found->second;
+  Meaning meaning{Meaning::kOther, name, -1};
+  if (!meaning.text.empty()) {
+    StripQuotes('[', ']', meaning.text);
+    if (!meaning.text.empty() && StripQuotes('"', '"', meaning.text)) meaning.kind = Meaning::kText;
+  }
+  if (meaning.kind != Meaning::kText) {
+    const std::string upper = UpperAscii(meaning.text);
+    TDBISAMTableInfo info;
+    sink_.Reader->GetTableInfo(info);
+    TDBISAMFieldInfo field;
+    for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
+      sink_.Reader->GetFieldInfo(i, field);
+      if (UpperAscii(field.Name()) == upper) {
+        meaning.kind = Meaning::kField;
+        meaning.field = i;
+        break;
+      }
+    }
+  }
+  return meanings_.emplace(name, std::move(meaning)).first->second;
+}
+
+void RowFilter::ResolveName(const TExpArgs& args, int arg_count, Variant& value, bool& done) {
+  // The language always passes all argument slots, so the registry is still
+  // asked after the host and its entries (PI) win over fields of that name.
+  done = arg_count == 0;
+  const std::string name = value.IsString() ? value.AsString() : VarToText(value);
+  const Meaning& meaning = MeaningOf(name);
+  switch (meaning.kind) {
+    case Meaning::kText:
+      value = Variant(meaning.text);
+      return;
+    case Meaning::kField:
+      value = sink_.GetRowValue(meaning.field);
+      break;
+    case Meaning::kOther:
+      value = Variant(meaning.text);
+      if (arg_count >= 3 && UpperAscii(meaning.text) == "SUBSTITUTE") value = Substitute(args[0], args[1], args[2]);
+      break;
+  }
+  if (value.IsString() ? value.AsString().empty() : value.IsEmptyOrNull()) value = Variant::Null();
 }
 
 bool TA::FilterAccepts() {

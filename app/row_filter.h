@@ -1,21 +1,52 @@
-// The row filter: evaluates the /WHERE= expression for the current record,
-// answering field names, double-quoted texts and SUBSTITUTE.
+// The row filter: evaluates the /WHERE= expression for the current record.
+// The language asks the host for every name it does not know itself; the
+// host answers field names with the record's values, double-quoted texts with
+// their text, and its own function SUBSTITUTE.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <unordered_map>
+
+#include "expr/parser_component.h"
 
 namespace tabdump {
 
 class TA;
 
+// When the non-empty text begins with `open` and ends with `close`, removes
+// both and returns true (a one-character text that is both becomes empty).
+bool StripQuotes(char open, char close, std::string& text);
+
+// SUBSTITUTE(x, "A;B;C", "1;2;3"): the item of the second list at the place
+// where the text of x stands in the first; Null when it stands nowhere.
+Variant Substitute(const Variant& x, const Variant& from_list, const Variant& to_list);
+
 class RowFilter {
  public:
   explicit RowFilter(TA& sink);
   ~RowFilter();
+  // The filter's value for the current record.
+  Variant Evaluate();
+  // That value as a Boolean; Null or a text that is no Boolean raises
+  // "Invalid variant type conversion".
   bool Accepts();
 
  private:
+  // What a name stands for; worked out once per name, since the table's
+  // fields do not change during a run.
+  struct Meaning {
+    enum Kind { kText, kField, kOther } kind;
+    std::string text;  // kText: the value; kOther: the name as resolved so far
+    std::int32_t field = -1;
+  };
+
+  void ResolveName(const TExpArgs& args, int arg_count, Variant& value, bool& done);
+  const Meaning& MeaningOf(const std::string& name);
+
   TA& sink_;
+  TZelParser parser_;
+  std::unordered_map<std::string, Meaning> meanings_;
 };
 
 }  // namespace tabdump

@@ -39,10 +39,12 @@ void CopyBytes(const std::uint8_t* source, std::size_t from, std::size_t count, 
   std::memcpy(dest, source + from, count);
 }
 
-// Reads as many bytes as are there; the rest of `size` stays zero.
-void ReadZeroFilled(Stream& stream, std::uint8_t* buffer, std::size_t size) {
+// Reads as many bytes as are there; the rest of `size` stays zero.  Returns
+// the number of bytes read.
+std::size_t ReadZeroFilled(Stream& stream, std::uint8_t* buffer, std::size_t size) {
   const std::size_t got = stream.Read(buffer, size);
   if (got < size) std::memset(buffer + got, 0, size - got);
+  return got;
 }
 
 // The number of value bytes a type uses; a larger PhysicalSize is ignored.
@@ -118,6 +120,9 @@ void TDBISAM::ResetLoad() {
   TSpreadSheetFile::ResetLoad();
   Password.clear();
   StoredPassword.clear();
+  // The BLOB file belongs to the table loaded before; the new table opens its
+  // own when it first needs it.
+  blob_stream_.reset();
   TZeDBISAMTable& table = Table();
   table.Caption = ExtractFileName(FileName);
   table.Cells.TrackUsedExtent =
@@ -594,10 +599,10 @@ bool TDBISAM::ReadBlobBlock(std::int64_t block) {
   blob_stream_->SetPosition(position);
   std::uint8_t* data = block_.data();
   if (Table().Info.Version() >= 6) {
-    ReadZeroFilled(*blob_stream_, data, block_.size());
+    block_read_ = ReadZeroFilled(*blob_stream_, data, block_.size());
     Decrypt(data, block_.size());
   } else {
-    ReadZeroFilled(*blob_stream_, data, block_.size());
+    block_read_ = ReadZeroFilled(*blob_stream_, data, block_.size());
     Decrypt(data, kBlobBlockHeaderSize);
     Decrypt(data + kBlobBlockHeaderSize, block_.size() - kBlobBlockHeaderSize);
   }
@@ -613,9 +618,12 @@ void TDBISAM::GetBlobText(std::int32_t block_no, std::int32_t, std::string& text
   const std::size_t wanted = static_cast<std::size_t>(total);
   // Never trust the total further than the file could supply.
   text.reserve(std::min<std::size_t>(wanted, static_cast<std::size_t>(blob_size_)));
-  const std::size_t capacity = block_.size() - kBlobBlockHeaderSize;
   std::unordered_set<std::int64_t> visited{block_no};
   for (;;) {
+    // Only data bytes that the file really holds: a block cut short by the
+    // end of the file gives no zero padding.
+    const std::size_t capacity =
+        block_read_ > kBlobBlockHeaderSize ? block_read_ - kBlobBlockHeaderSize : 0;
     const std::size_t count = std::min<std::size_t>(DecodeFixed16(&block_[kBlobDataCountOffset]), capacity);
     if (count == 0) break;
     const std::size_t n = std::min(wanted - text.size(), count);

@@ -125,6 +125,7 @@ class TDBISAM : public TSpreadSheetFile {
   std::vector<Variant> values_;  // one per field, reused from record to record
   std::unique_ptr<FileStream> blob_stream_;
   std::vector<std::uint8_t> block_;
+  std::size_t block_read_ = 0;  // bytes of the current block present in the file
   std::int64_t blob_size_ = 0;
 };
 

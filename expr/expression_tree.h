@@ -76,7 +76,7 @@ class TExpNode {
 
  private:
   // What Evaluate does with the node, settled once after compiling.
-  enum class Role : std::uint8_t { kNull, kText, kNumber, kNow, kBuiltin, kName, kOperator };
+  enum class Role : std::uint8_t { kNull, kText, kNumber, kBuiltin, kName, kOperator };
 
   void Classify();
   std::unique_ptr<TExpNode> MakeChild(std::vector<const TExpToken*> tokens);
@@ -90,6 +90,10 @@ class TExpNode {
   Role role_ = Role::kNull;
   int operator_rank_ = 0;
   const TBuiltinFunction* builtin_ = nullptr;
+  // A number literal read once; a literal beyond the range of a double is
+  // read again, and fails, each time it is evaluated.
+  double number_ = 0;
+  bool number_ready_ = false;
 };
 
 // Counts nesting in the style of an interpreter's call-level counter: one

@@ -1,20 +1,11 @@
 #include "expr/tokenizer.h"
 
+#include "expr/ascii_case.h"
 #include "runtime/exceptions.h"
 #include "runtime/format_settings.h"
 
 namespace tabdump {
 namespace {
-
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualsUpper(std::string_view text, std::string_view upper) {
-  if (text.size() != upper.size()) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    if (UpperAscii(text[i]) != upper[i]) return false;
-  }
-  return true;
-}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
@@ -35,7 +26,7 @@ std::string Printable(char c) {
 
 int OperatorRank(std::string_view text) {
   for (std::size_t i = 0; i < OperatorTable.size(); ++i) {
-    if (EqualsUpper(text, OperatorTable[i].Text)) return static_cast<int>(i) + 1;
+    if (EqualsIgnoreAsciiCase(text, OperatorTable[i].Text)) return static_cast<int>(i) + 1;
   }
   return 0;
 }

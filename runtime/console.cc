@@ -58,15 +58,16 @@ std::string FormatExceptionReport(const std::exception& error, const std::string
   std::string message = error.what();
   if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) message = "Out of memory";
   char head[64];
-  std::snprintf(head, sizeof head, " at %08lX.\n", address);
+  std::snprintf(head, sizeof head, " at %08lX.", address);
   std::string report = "Exception ";
   report += class_name;
   report += " in module ";
   report += module;
   report += head;
+  report += kMessageLineEnd;
   report += message;
   if (message.empty() || message.back() != '.') report += '.';
-  report += '\n';
+  report += kMessageLineEnd;
   return report;
 }
 

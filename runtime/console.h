@@ -8,6 +8,16 @@
 
 namespace tabdump {
 
+// The end of every line of a message on standard output (the usage text, the
+// notices, the error report): Windows console programs end their lines with
+// CR LF, programs elsewhere with LF.  Standard output is binary, so this is
+// exactly what reaches the console or a redirected file.
+#if defined(_WIN32)
+inline constexpr std::string_view kMessageLineEnd = "\r\n";
+#else
+inline constexpr std::string_view kMessageLineEnd = "\n";
+#endif
+
 // Writes bytes to standard output unchanged (binary mode on every platform).
 void WriteStdout(std::string_view text);
 
@@ -17,8 +27,8 @@ std::string ProgramPath();
 // on POSIX also slash).
 std::string ExtractFileName(const std::string& path);
 
-// "Exception <class> in module <program> at <address>.\n<message>[.]" followed
-// by a line end: the report of an error that ends the run.
+// "Exception <class> in module <program> at <address>." and "<message>[.]",
+// each followed by kMessageLineEnd: the report of an error that ends the run.
 std::string FormatExceptionReport(const std::exception& error, const std::string& module);
 
 }  // namespace tabdump

@@ -136,6 +136,7 @@ struct CompiledPattern {
   struct Part {
     char conversion;      // 0 for literal text
     std::string literal;
+    bool shortest = false;  // "%-x": no padding; "%-p" the marker's first character
   };
   std::string source;
   std::vector<Part> parts;
@@ -154,13 +155,15 @@ void Compile(CompiledPattern& compiled, const std::string& pattern) {
       literal += pattern[i];
       continue;
     }
-    const char c = pattern[++i];
+    char c = pattern[++i];
     if (c == '%') {
       literal += '%';
       continue;
     }
+    const bool shortest = c == '-' && i + 1 < pattern.size();
+    if (shortest) c = pattern[++i];
     flush();
-    compiled.parts.push_back({c, {}});
+    compiled.parts.push_back({c, {}, shortest});
   }
   flush();
 }
@@ -176,21 +179,26 @@ void AppendPattern(std::string& out, const CompiledPattern& pattern, const Date&
   for (const auto& part : pattern.parts) {
     char* p = buf;
     const int hour12 = t.hour % 12 == 0 ? 12 : t.hour % 12;
+    const int width = part.shortest ? 1 : 2;
     switch (part.conversion) {
       case 0: out += part.literal; continue;
       case 'Y': case 'y': p = PutPadded(p, d.year, 4); break;
-      case 'm': p = PutPadded(p, d.month, 2); break;
-      case 'd': p = PutPadded(p, d.day, 2); break;
+      case 'm': p = PutPadded(p, d.month, width); break;
+      case 'd': p = PutPadded(p, d.day, width); break;
       case 'e': p = PutPadded(p, d.day, 1); break;
       case 'b': case 'h': out += fs.short_month_names[static_cast<std::size_t>(d.month - 1)]; continue;
       case 'B': out += fs.long_month_names[static_cast<std::size_t>(d.month - 1)]; continue;
-      case 'H': p = PutPadded(p, t.hour, 2); break;
+      case 'H': p = PutPadded(p, t.hour, width); break;
       case 'k': p = PutPadded(p, t.hour, 1); break;
-      case 'I': p = PutPadded(p, hour12, 2); break;
+      case 'I': p = PutPadded(p, hour12, width); break;
       case 'l': p = PutPadded(p, hour12, 1); break;
-      case 'M': p = PutPadded(p, t.minute, 2); break;
-      case 'S': p = PutPadded(p, t.second, 2); break;
-      case 'p': case 'P': out += t.hour < 12 ? fs.time_am : fs.time_pm; continue;
+      case 'M': p = PutPadded(p, t.minute, width); break;
+      case 'S': p = PutPadded(p, t.second, width); break;
+      case 'p': case 'P': {
+        const std::string& marker = t.hour < 12 ? fs.time_am : fs.time_pm;
+        out += part.shortest ? marker.substr(0, 1) : marker;
+        continue;
+      }
       default: continue;  // conversions that carry no part of a date-time
     }
     out.append(buf, static_cast<std::size_t>(p - buf));
@@ -381,6 +389,7 @@ std::string DateOrder(const FormatSettings& fs) {
   for (std::size_t i = 0; i + 1 < p.size(); ++i) {
     if (p[i] != '%') continue;
     char c = p[++i];
+    if (c == '-' && i + 1 < p.size()) c = p[++i];
     if (c == 'Y' || c == 'y') order += 'Y';
     if (c == 'm' || c == 'b' || c == 'B' || c == 'h') order += 'm';
     if (c == 'd' || c == 'e') order += 'd';

@@ -22,14 +22,13 @@ char FirstChar(const char* text, char fallback) {
   return text != nullptr && text[0] != '\0' ? text[0] : fallback;
 }
 
-// The character between the fields of a strftime date pattern.
+// The first literal character of a pattern: the one between its fields.
 char SeparatorOf(const std::string& pattern, char fallback) {
-  for (std::size_t i = 0; i + 1 < pattern.size(); ++i) {
-    if (pattern[i] == '%') {
-      ++i;
-      continue;
-    }
-    return pattern[i];
+  for (std::size_t i = 0; i < pattern.size(); ++i) {
+    if (pattern[i] != '%' || i + 1 >= pattern.size()) return pattern[i];
+    ++i;
+    if (pattern[i] == '%') return '%';
+    if (pattern[i] == '-' && i + 1 < pattern.size()) ++i;
   }
   return fallback;
 }
@@ -46,6 +45,54 @@ ScopedSettings::ScopedSettings(const FormatSettings& settings) : saved_(Current(
 }
 ScopedSettings::~ScopedSettings() { Current() = saved_; }
 
+std::string PatternFromWindowsPicture(std::string_view picture) {
+  std::string out;
+  auto literal = [&out](char c) { out += c == '%' ? "%%" : std::string(1, c); };
+  for (std::size_t i = 0; i < picture.size();) {
+    const char c = picture[i];
+    if (c == '\'') {
+      // Text between single quotes stands as it is; two quotes in a row, in
+      // quoted text or not, stand for one quote.
+      if (i + 1 < picture.size() && picture[i + 1] == '\'') {
+        literal('\'');
+        i += 2;
+        continue;
+      }
+      for (++i; i < picture.size(); ++i) {
+        if (picture[i] != '\'') {
+          literal(picture[i]);
+        } else if (i + 1 < picture.size() && picture[i + 1] == '\'') {
+          literal('\'');
+          ++i;
+        } else {
+          ++i;
+          break;
+        }
+      }
+      continue;
+    }
+    std::size_t run = 1;
+    while (i + run < picture.size() && picture[i + run] == c) ++run;
+    i += run;
+    const bool one = run == 1;
+    switch (c) {
+      case 'y': out += "%Y"; break;
+      case 'M': out += one ? "%-m" : run == 2 ? "%m" : run == 3 ? "%b" : "%B"; break;
+      case 'd': if (run <= 2) out += one ? "%-d" : "%d"; break;
+      case 'H': out += one ? "%-H" : "%H"; break;
+      case 'h': out += one ? "%-I" : "%I"; break;
+      case 'm': out += one ? "%-M" : "%M"; break;
+      case 's': out += one ? "%-S" : "%S"; break;
+      case 't': out += one ? "%-p" : "%p"; break;
+      case 'g': break;
+      default:
+        for (std::size_t k = 0; k < run; ++k) literal(c);
+        break;
+    }
+  }
+  return out;
+}
+
 #if defined(_WIN32)
 
 namespace {
@@ -56,38 +103,14 @@ std::string LocaleText(LCTYPE type, const std::string& fallback) {
   return n > 1 ? std::string(buffer, static_cast<std::size_t>(n - 1)) : fallback;
 }
 
-// Windows pictures such as "dd/MM/yyyy" or "h:mm:ss tt" in strftime notation.
-std::string FromWindowsPicture(const std::string& picture) {
-  std::string out;
-  for (std::size_t i = 0; i < picture.size();) {
-    char c = picture[i];
-    std::size_t run = 1;
-    while (i + run < picture.size() && picture[i + run] == c) ++run;
-    switch (c) {
-      case 'y': out += "%Y"; break;
-      case 'M': out += run >= 3 ? "%m" : "%m"; break;
-      case 'd': out += run >= 3 ? "" : "%d"; break;
-      case 'H': out += "%H"; break;
-      case 'h': out += "%I"; break;
-      case 'm': out += "%M"; break;
-      case 's': out += "%S"; break;
-      case 't': out += "%p"; break;
-      case '\'': break;
-      default: out.append(run, c); break;
-    }
-    i += run;
-  }
-  return out;
-}
-
 }  // namespace
 
 FormatSettings PlatformSettings() {
   FormatSettings s;
   s.decimal_separator = FirstChar(LocaleText(LOCALE_SDECIMAL, ".").c_str(), '.');
   s.thousands_separator = FirstChar(LocaleText(LOCALE_STHOUSAND, ",").c_str(), ',');
-  s.short_date_format = FromWindowsPicture(LocaleText(LOCALE_SSHORTDATE, "yyyy-MM-dd"));
-  s.time_format = FromWindowsPicture(LocaleText(LOCALE_STIMEFORMAT, "HH:mm:ss"));
+  s.short_date_format = PatternFromWindowsPicture(LocaleText(LOCALE_SSHORTDATE, "yyyy-MM-dd"));
+  s.time_format = PatternFromWindowsPicture(LocaleText(LOCALE_STIMEFORMAT, "HH:mm:ss"));
   s.date_separator = SeparatorOf(s.short_date_format, '-');
   s.time_separator = SeparatorOf(s.time_format, ':');
   s.time_am = LocaleText(LOCALE_S1159, "AM");
@@ -120,7 +143,7 @@ std::string ExpandPattern(const std::string& pattern) {
       case 'R': out += "%H:%M"; break;
       case 'r': out += "%I:%M:%S %p"; break;
       case 'y': out += "%Y"; break;  // never lose the century
-      case 'E': case 'O': break;      // modifiers: keep the conversion that follows
+      case 'E': case 'O': out += '%'; break;  // modifiers: keep the conversion that follows
       default: out += '%'; out += c; break;
     }
   }

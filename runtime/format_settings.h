@@ -4,6 +4,7 @@
 
 #include <array>
 #include <string>
+#include <string_view>
 
 namespace tabdump {
 
@@ -12,8 +13,10 @@ struct FormatSettings {
   char thousands_separator = ',';
   char date_separator = '-';
   char time_separator = ':';
-  // Patterns in strftime notation: %Y %y %m %d %e %H %I %M %S %p and literal
-  // characters.  A two-digit year is always written with four digits.
+  // Patterns in strftime notation: %Y %y %m %d %e %b %B %H %k %I %l %M %S %p,
+  // %% and literal characters.  A "-" after the "%" drops the padding of a
+  // number (%-m is 1 to 12) and shortens %-p to the marker's first character.
+  // A two-digit year is always written with four digits.
   std::string short_date_format = "%Y-%m-%d";
   std::string time_format = "%H:%M:%S";
   std::string time_am = "AM";
@@ -35,6 +38,11 @@ const FormatSettings& Settings();
 void SetSettings(const FormatSettings& settings);
 // Reads the user's regional settings from the platform.
 FormatSettings PlatformSettings();
+
+// A Windows date or time picture ("M/d/yyyy", "dd.MM.yyyy", "h:mm:ss tt",
+// "H' h 'mm") in the pattern notation above.  Any run of y gives the
+// four-digit year; ddd and dddd (weekday names) and g (era) are left out.
+std::string PatternFromWindowsPicture(std::string_view picture);
 
 // Restores the previous settings when it goes out of scope.
 class ScopedSettings {

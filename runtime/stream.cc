@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 
@@ -16,7 +17,6 @@
 #define TABDUMP_CLOSE _close
 #define TABDUMP_LSEEK _lseeki64
 #else
-#include <fcntl.h>
 #include <unistd.h>
 #define TABDUMP_READ ::read
 #define TABDUMP_WRITE ::write

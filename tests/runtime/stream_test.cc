@@ -64,9 +64,10 @@ TEST(FileStream, FileExistsIgnoresDirectories) {
 TEST(ExceptionReport, NamesClassModuleAndEndsWithAFullStop) {
   const std::string report = FormatExceptionReport(EVariantError("Invalid variant type conversion"), "tabdump");
   EXPECT_TRUE(report.starts_with("Exception EVariantError in module tabdump at ")) << report;
-  EXPECT_TRUE(report.ends_with(".\nInvalid variant type conversion.\n")) << report;
+  const std::string end(kMessageLineEnd);
+  EXPECT_TRUE(report.ends_with("." + end + "Invalid variant type conversion." + end)) << report;
   const std::string already = FormatExceptionReport(EZelCryptException("Encrypted."), "tabdump");
-  EXPECT_TRUE(already.ends_with("\nEncrypted.\n")) << already;
+  EXPECT_TRUE(already.ends_with(end + "Encrypted." + end)) << already;
 }
 
 TEST(ExceptionReport, FileNameWithoutDirectory) {
