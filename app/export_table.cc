@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "app/progress_line.h"
 #include "app/row_filter.h"
 #include "app/text_format.h"
 #include "runtime/console.h"
@@ -115,6 +116,12 @@ void Convert(TA& sink, const RunSettings& settings, FileStream& source, FileStre
     sink.StoreCell(sender, sheet, row, column, format, value, alignment, type);
   };
   reader.LoadRowStatutes = TZelRowStatuses{rsNormal};
+  ProgressLine progress;
+  if (progress.Enabled()) {
+    reader.OnLoadProgress = [&progress](TCustomSpreadSheetFile*, std::int64_t position, std::int64_t total) {
+      progress.Update(position, total);
+    };
+  }
   reader.ParseStream(source);
 
   const std::vector<Column> columns = SelectColumns(reader, settings.FieldList);
@@ -134,6 +141,7 @@ void Convert(TA& sink, const RunSettings& settings, FileStream& source, FileStre
     WriteLine(target, builder.Line(), settings.RecordSeparator);
   }
   ConvertRecords(sink, settings, columns, source, target, builder);
+  progress.Finish();
 }
 
 }  // namespace
