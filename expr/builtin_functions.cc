@@ -595,16 +595,16 @@ Variant Min(const Args& a) {
   return best;
 }
 
-Variant SumOf(const Args& a) {
+// By the combination rules, not by the text rule of "+": numeric texts add
+// as numbers.
+Variant Sum(const Args& a) {
   Variant sum(0);
   for (std::size_t i = 0; i < a.Count(); ++i) sum = CombineValues(sum, a.Value(i), TArithOp::Add);
   return sum;
 }
 
-Variant Sum(const Args& a) { return SumOf(a); }
-
 Variant Avg(const Args& a) {
-  const Variant sum = SumOf(a);
+  const Variant sum = Sum(a);
   return CombineValues(sum, Variant::Integer(static_cast<std::int64_t>(a.Count())), TArithOp::Divide);
 }
 

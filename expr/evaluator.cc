@@ -300,7 +300,12 @@ Variant ToNumeric(const Variant& value) {
       TextToDateTime(text, fs)) {
     return value;
   }
-  std::erase_if(text, [&](char c) { return c == ',' || c == fs.thousands_separator; });
+  // Commas are taken for thousands separators, except where the comma is the
+  // decimal separator: there removing it would multiply every fraction.
+  const bool comma_is_decimal = fs.decimal_separator == ',';
+  std::erase_if(text, [&](char c) {
+    return (c == ',' && !comma_is_decimal) || (c == fs.thousands_separator && c != fs.decimal_separator);
+  });
   const std::size_t symbol = fs.currency_symbol.empty() ? std::string::npos : text.find(fs.currency_symbol);
   if (symbol != std::string::npos) {
     text.erase(symbol, fs.currency_symbol.size());

@@ -90,8 +90,9 @@ TEST(TableLayout, EveryVersionFamilyGivesTheSameTable) {
 
 // Legacy descriptors hold no PhysicalSize: it follows from the type (and
 // from Size for the types without a fixed width).  Fixed-width types get a
-// Size of 9 here to show that it is not used for them.
-TEST(TableLayout, LegacyPhysicalSizeFollowsTheType) {
+// Size of 9 here to show that it is not used for them.  Version 6 stores the
+// same sizes, and OnColumnWidth reports them in every layout.
+TEST(TableLayout, PhysicalSizeAndColumnWidths) {
   struct Case {
     std::uint8_t type;
     std::uint16_t size;
@@ -104,7 +105,7 @@ TEST(TableLayout, LegacyPhysicalSizeFollowsTheType) {
       {16, 5, 5},        {17, 3, 3},        {kLargeInt, 9, 8},   {kULargeInt, 8, 8},  {20, 11, 11},
       {23, 2, 2},        {0, 3, 3},         {30, 12, 12},
   };
-  for (const std::uint8_t version : std::initializer_list<std::uint8_t>{5, 2}) {
+  for (const std::uint8_t version : std::initializer_list<std::uint8_t>{6, 5, 2}) {
     SCOPED_TRACE("version " + std::to_string(version));
     TableSpec spec;
     spec.version = version;

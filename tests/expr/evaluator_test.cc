@@ -245,6 +245,16 @@ TEST_F(EvaluatorTest, ToNumericFollowsTheSettings) {
   EXPECT_EQ(Show(ToNumeric(Variant::DateTime(43831.25))), "DateTime 43831.25");
 }
 
+TEST_F(EvaluatorTest, ToNumericKeepsADecimalComma) {
+  // Where the comma is the decimal separator, 2,5 stays two and a half.
+  FormatSettings fs = FormatSettings::Iso();
+  fs.decimal_separator = ',';
+  fs.thousands_separator = '.';
+  ScopedSettings scoped(fs);
+  EXPECT_EQ(Show(ToNumeric(Variant(2.5))), "String 2,5");
+  EXPECT_EQ(Show(ToNumeric(Variant("1.234,5"))), "String 1234,5");
+}
+
 TEST_F(EvaluatorTest, CombineTableCoversTheIntegerOperations) {
   // DIV and MOD reach these through the built-ins; the rules live here.
   auto combine = [](Variant l, Variant r, TArithOp op) {

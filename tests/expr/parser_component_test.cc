@@ -136,7 +136,7 @@ TEST_F(ParserComponentTest, UserFunctions) {
   EXPECT_EQ(Eval("AREA(AREA(1, 2), 5) + area(1, 1)"), "Double 11");
 
   // A body is compiled when it is first called, and its errors reach the caller.
-  FunctionRegistry().Add("BAD(X)=X 1");
+  FunctionRegistry().Add("BAD(X)=(X");
   EXPECT_EQ(Eval("BAD(1)"), "EZelParseException: Compile error: syntax fault.");
 
   // A body sees its parameters and the built-ins, not the registry or host.
