@@ -41,6 +41,10 @@ inline void EncodeFixed32(std::uint8_t* p, std::uint32_t v) {
 // The first `width` (at most 8) bytes as an unsigned little-endian number;
 // missing upper bytes count as zero.
 inline std::uint64_t DecodeZeroExtended(const std::uint8_t* p, std::size_t width) {
+  // The usual widths in one load each.
+  if (width >= 8) return DecodeFixed64(p);
+  if (width == 4) return DecodeFixed32(p);
+  if (width == 2) return DecodeFixed16(p);
   std::uint64_t v = 0;
   for (std::size_t i = 0; i < width && i < 8; ++i) v |= static_cast<std::uint64_t>(p[i]) << (8 * i);
   return v;

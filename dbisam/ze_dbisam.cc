@@ -349,6 +349,8 @@ void TDBISAM::PlanFields() {
   }
   record_.assign(record_size, 0);
   values_.assign(count, Variant());
+  record_count_ = table.Info.RecordCount();
+  decrypt_records_ = table.Info.Encrypted() && CryptoHooks().DecryptProc;
 }
 
 void TDBISAM::ParseStream(Stream& stream) {
@@ -405,9 +407,9 @@ void TDBISAM::LoadFromFile(const std::string& name) {
 bool TDBISAM::ReadRecord(std::int32_t index, std::int32_t row) {
   CurrentRecord = index;
   if (DataStream == nullptr || record_.empty()) return false;
-  DoLoadProgress(index, Table().Info.RecordCount());
+  if (OnLoadProgress) DoLoadProgress(index, record_count_);
   ReadZeroFilled(*DataStream, record_.data(), record_.size());
-  Decrypt(record_.data(), record_.size());
+  if (decrypt_records_) Decrypt(record_.data(), record_.size());
   const std::uint8_t status_byte = record_[0];
   const TZelRowStatus status = status_byte == kStatusDeleted   ? rsDeleted
                                : status_byte == kStatusDamaged ? rsError
@@ -453,7 +455,7 @@ void TDBISAM::DecodeValue(const FieldPlan& plan, const std::uint8_t* p, Variant&
       if (width == 2) day = static_cast<std::int16_t>(static_cast<std::uint16_t>(raw));
       // Zero means no date; a day outside 0001-01-01..9999-12-31 has no date-time.
       if (day < kMinDayNumber || day > kMaxDayNumber) return set_null();
-      out = Variant::DateTime(DateTimeFromDayMs(day, 0));
+      out.SetDateTime(DateTimeFromDayMs(day, 0));
       cell_type = ictDateTime;
       return;
     }
@@ -463,7 +465,7 @@ void TDBISAM::DecodeValue(const FieldPlan& plan, const std::uint8_t* p, Variant&
       if (block < 0) block = -block;
       if (block < 1) return set_null();
       if (!ParseItems.Contains(ipiBLOB)) {
-        out = Variant::Integer(block);
+        out.SetInteger64(block);
         cell_type = ictInteger;
         return;
       }
@@ -478,40 +480,40 @@ void TDBISAM::DecodeValue(const FieldPlan& plan, const std::uint8_t* p, Variant&
     }
     case kBoolean:
       if (width == 0) return set_null();
-      out = Variant(p[0] != 0);
+      out.SetBoolean(p[0] != 0);
       cell_type = ictBoolean;
       return;
     case kShortInteger:
-      out = Variant(static_cast<std::int32_t>(static_cast<std::int16_t>(static_cast<std::uint16_t>(raw))));
+      out.SetInteger(static_cast<std::int16_t>(static_cast<std::uint16_t>(raw)));
       break;
     case kInteger:
-      out = Variant(static_cast<std::int32_t>(static_cast<std::uint32_t>(raw)));
+      out.SetInteger(static_cast<std::int32_t>(static_cast<std::uint32_t>(raw)));
       break;
     case kUnsignedShortInteger:
-      out = Variant(static_cast<std::int32_t>(static_cast<std::uint16_t>(raw)));
+      out.SetInteger(static_cast<std::uint16_t>(raw));
       break;
     case kUnsignedInteger:
-      out = Variant::Integer(static_cast<std::int64_t>(static_cast<std::uint32_t>(raw)));
+      out.SetInteger64(static_cast<std::uint32_t>(raw));
       break;
     case kLargeInteger:
-      out = Variant::Integer(static_cast<std::int64_t>(raw));
+      out.SetInteger64(static_cast<std::int64_t>(raw));
       break;
     case kUnsignedLargeInteger:
       if (raw > static_cast<std::uint64_t>(INT64_MAX)) {
         std::string digits = std::to_string(raw);
         out.AssignString(digits.data(), digits.size());
       } else {
-        out = Variant::Integer(static_cast<std::int64_t>(raw));
+        out.SetInteger64(static_cast<std::int64_t>(raw));
       }
       break;
     case kFloat:
-      out = Variant(std::bit_cast<double>(raw));
+      out.SetDouble(std::bit_cast<double>(raw));
       alignment = taRightJustify;
       cell_type = ictDecimal;
       return;
     case kDouble:
       if (width != 8) goto raw_bytes;
-      out = Variant(std::bit_cast<double>(raw));
+      out.SetDouble(std::bit_cast<double>(raw));
       alignment = taRightJustify;
       cell_type = ictDecimal;
       return;
@@ -520,7 +522,7 @@ void TDBISAM::DecodeValue(const FieldPlan& plan, const std::uint8_t* p, Variant&
       std::memcpy(bcd.data(), p, width);
       Currency amount;
       if (BcdToCurrency(BcdBytes(bcd), amount)) {
-        out = Variant(amount);
+        out.SetCurrency(amount);
       } else {
         std::string text = BcdToText(BcdBytes(bcd), Settings().decimal_separator);
         out.AssignString(text.data(), text.size());
@@ -529,7 +531,7 @@ void TDBISAM::DecodeValue(const FieldPlan& plan, const std::uint8_t* p, Variant&
       return;
     }
     case kTime:
-      out = Variant::DateTime(static_cast<double>(static_cast<std::uint32_t>(raw)) / static_cast<double>(kMsPerDay));
+      out.SetDateTime(static_cast<double>(static_cast<std::uint32_t>(raw)) / static_cast<double>(kMsPerDay));
       cell_type = ictDateTime;
       return;
     case kTimeStamp: {
@@ -539,7 +541,7 @@ void TDBISAM::DecodeValue(const FieldPlan& plan, const std::uint8_t* p, Variant&
       const auto total = static_cast<std::int64_t>(ms);
       const std::int64_t day = total / kMsPerDay;
       if (day < kMinDayNumber) return set_null();
-      out = Variant::DateTime(DateTimeFromDayMs(day, total % kMsPerDay));
+      out.SetDateTime(DateTimeFromDayMs(day, total % kMsPerDay));
       cell_type = ictDateTime;
       return;
     }

@@ -123,6 +123,8 @@ class TDBISAM : public TSpreadSheetFile {
   std::vector<FieldPlan> plans_;
   std::vector<std::uint8_t> record_;
   std::vector<Variant> values_;  // one per field, reused from record to record
+  std::int32_t record_count_ = 0;
+  bool decrypt_records_ = false;
   std::unique_ptr<FileStream> blob_stream_;
   std::vector<std::uint8_t> block_;
   std::size_t block_read_ = 0;  // bytes of the current block present in the file

@@ -173,46 +173,80 @@ const CompiledPattern& CompiledFor(const std::string& pattern, CompiledPattern& 
   return cache;
 }
 
-void AppendPattern(std::string& out, const CompiledPattern& pattern, const Date& d, const TimeOfDay& t,
+// Formats into a buffer on the stack and appends once; a text that would not
+// fit (very long month names or markers) goes straight into `out` instead.
+class PatternWriter {
+ public:
+  explicit PatternWriter(std::string& out) : out_(out) {}
+  ~PatternWriter() { Flush(); }
+  char* Reserve(std::size_t n) {
+    if (used_ + n > sizeof buf_) Flush();
+    return buf_ + used_;
+  }
+  void Commit(char* end) { used_ = static_cast<std::size_t>(end - buf_); }
+  void Text(const std::string& text) {
+    if (text.size() > sizeof buf_ / 2) {
+      Flush();
+      out_ += text;
+      return;
+    }
+    char* p = Reserve(text.size());
+    std::memcpy(p, text.data(), text.size());
+    Commit(p + text.size());
+  }
+  void Flush() {
+    out_.append(buf_, used_);
+    used_ = 0;
+  }
+
+ private:
+  std::string& out_;
+  char buf_[96];
+  std::size_t used_ = 0;
+};
+
+void AppendPattern(PatternWriter& w, const CompiledPattern& pattern, const Date& d, const TimeOfDay& t,
                    const FormatSettings& fs) {
-  char buf[16];
   for (const auto& part : pattern.parts) {
-    char* p = buf;
+    if (part.conversion == 0) {
+      w.Text(part.literal);
+      continue;
+    }
+    char* p = w.Reserve(4);
     const int hour12 = t.hour % 12 == 0 ? 12 : t.hour % 12;
     const int width = part.shortest ? 1 : 2;
     switch (part.conversion) {
-      case 0: out += part.literal; continue;
       case 'Y': case 'y': p = PutPadded(p, d.year, 4); break;
       case 'm': p = PutPadded(p, d.month, width); break;
       case 'd': p = PutPadded(p, d.day, width); break;
       case 'e': p = PutPadded(p, d.day, 1); break;
-      case 'b': case 'h': out += fs.short_month_names[static_cast<std::size_t>(d.month - 1)]; continue;
-      case 'B': out += fs.long_month_names[static_cast<std::size_t>(d.month - 1)]; continue;
       case 'H': p = PutPadded(p, t.hour, width); break;
       case 'k': p = PutPadded(p, t.hour, 1); break;
       case 'I': p = PutPadded(p, hour12, width); break;
       case 'l': p = PutPadded(p, hour12, 1); break;
       case 'M': p = PutPadded(p, t.minute, width); break;
       case 'S': p = PutPadded(p, t.second, width); break;
+      case 'b': case 'h': w.Text(fs.short_month_names[static_cast<std::size_t>(d.month - 1)]); continue;
+      case 'B': w.Text(fs.long_month_names[static_cast<std::size_t>(d.month - 1)]); continue;
       case 'p': case 'P': {
         const std::string& marker = t.hour < 12 ? fs.time_am : fs.time_pm;
-        out += part.shortest ? marker.substr(0, 1) : marker;
+        w.Text(part.shortest ? marker.substr(0, 1) : marker);
         continue;
       }
       default: continue;  // conversions that carry no part of a date-time
     }
-    out.append(buf, static_cast<std::size_t>(p - buf));
+    w.Commit(p);
   }
 }
 
-void AppendDatePattern(std::string& out, const Date& d, const TimeOfDay& t, const FormatSettings& fs) {
+void AppendDatePattern(PatternWriter& w, const Date& d, const TimeOfDay& t, const FormatSettings& fs) {
   thread_local CompiledPattern cache;
-  AppendPattern(out, CompiledFor(fs.short_date_format, cache), d, t, fs);
+  AppendPattern(w, CompiledFor(fs.short_date_format, cache), d, t, fs);
 }
 
-void AppendTimePattern(std::string& out, const Date& d, const TimeOfDay& t, const FormatSettings& fs) {
+void AppendTimePattern(PatternWriter& w, const Date& d, const TimeOfDay& t, const FormatSettings& fs) {
   thread_local CompiledPattern cache;
-  AppendPattern(out, CompiledFor(fs.time_format, cache), d, t, fs);
+  AppendPattern(w, CompiledFor(fs.time_format, cache), d, t, fs);
 }
 
 DayMs SplitOrThrow(double value) {
@@ -225,12 +259,14 @@ DayMs SplitOrThrow(double value) {
 
 void AppendDate(std::string& out, double value, const FormatSettings& fs) {
   DayMs parts = SplitOrThrow(value);
-  AppendDatePattern(out, DecodeDate(parts), TimeOfDay{}, fs);
+  PatternWriter w(out);
+  AppendDatePattern(w, DecodeDate(parts), TimeOfDay{}, fs);
 }
 
 void AppendTime(std::string& out, double value, const FormatSettings& fs) {
   DayMs parts = SplitOrThrow(value);
-  AppendTimePattern(out, Date{}, DecodeTime(parts), fs);
+  PatternWriter w(out);
+  AppendTimePattern(w, Date{}, DecodeTime(parts), fs);
 }
 
 void AppendDateTime(std::string& out, double value, const FormatSettings& fs) {
@@ -239,10 +275,15 @@ void AppendDateTime(std::string& out, double value, const FormatSettings& fs) {
   const bool has_time = parts.ms != 0;
   const Date date = DecodeDate(parts);
   const TimeOfDay time = DecodeTime(parts);
-  if (has_date) AppendDatePattern(out, date, time, fs);
-  if (has_date && has_time) out += ' ';
+  PatternWriter w(out);
+  if (has_date) AppendDatePattern(w, date, time, fs);
+  if (has_date && has_time) {
+    char* p = w.Reserve(1);
+    *p = ' ';
+    w.Commit(p + 1);
+  }
   // Midnight of 1899-12-30 is the time-of-day value zero: write it as a time.
-  if (has_time || !has_date) AppendTimePattern(out, date, time, fs);
+  if (has_time || !has_date) AppendTimePattern(w, date, time, fs);
 }
 
 void AppendVarText(std::string& out, const Variant& value, const FormatSettings& fs) {

@@ -50,6 +50,31 @@ class Variant {
     return Int64(v);
   }
 
+  // Copying a non-string value leaves the string's storage alone, and the
+  // setters below keep it too, so that a value reassigned record after record
+  // does not allocate.
+  Variant(const Variant&) = default;
+  Variant(Variant&&) noexcept = default;
+  Variant& operator=(Variant&& other) noexcept = default;
+  Variant& operator=(const Variant& other) {
+    if (this == &other) return *this;
+    type_ = other.type_;
+    num_ = other.num_;
+    if (other.type_ == VarType::String) str_ = other.str_;
+    return *this;
+  }
+
+  void SetInteger(std::int32_t v) { type_ = VarType::Integer; num_.i = v; }
+  // A 32-bit integer when the value fits, else the 64-bit kind.
+  void SetInteger64(std::int64_t v) {
+    type_ = v >= INT32_MIN && v <= INT32_MAX ? VarType::Integer : VarType::Int64;
+    num_.i = v;
+  }
+  void SetDouble(double v) { type_ = VarType::Double; num_.d = v; }
+  void SetDateTime(double v) { type_ = VarType::DateTime; num_.d = v; }
+  void SetBoolean(bool v) { type_ = VarType::Boolean; num_.b = v; }
+  void SetCurrency(Currency v) { type_ = VarType::Currency; num_.i = v.units; }
+
   VarType type() const { return type_; }
   bool IsEmpty() const { return type_ == VarType::Empty; }
   bool IsNull() const { return type_ == VarType::Null; }
@@ -68,8 +93,8 @@ class Variant {
   const std::string& AsString() const { return str_; }
   std::string& MutableString() { return str_; }
 
-  void Clear() { type_ = VarType::Empty; str_.clear(); }
-  void SetNull() { type_ = VarType::Null; str_.clear(); }
+  void Clear() { type_ = VarType::Empty; }
+  void SetNull() { type_ = VarType::Null; }
   // Reuses the string's storage: cheap when values are reassigned per record.
   void AssignString(const char* data, std::size_t size) {
     type_ = VarType::String;
