@@ -5,6 +5,7 @@
 #include "app/progress_line.h"
 #include "app/row_filter.h"
 #include "app/text_format.h"
+#include "runtime/ascii_case.h"
 #include "runtime/console.h"
 #include "runtime/convert.h"
 #include "runtime/stream.h"
@@ -49,13 +50,6 @@ struct Column {
   int width;
   bool right;
 };
-
-std::string LowerAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c + 32);
-  }
-  return text;
-}
 
 bool IsSelected(const std::string& field_list, const std::string& name) {
   if (field_list.empty()) return true;

@@ -1,17 +1,11 @@
 #include "app/row_filter.h"
 
 #include "app/export_table.h"
+#include "runtime/ascii_case.h"
 #include "runtime/convert.h"
 
 namespace tabdump {
 namespace {
-
-std::string UpperAscii(std::string text) {
-  for (char& c : text) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-  }
-  return text;
-}
 
 // The next item of a ';'-separated list, without trailing blanks and control
 // characters; the list loses the item and its ';'.

@@ -2,6 +2,7 @@
 
 #include <limits>
 
+#include "runtime/ascii_case.h"
 #include "runtime/exceptions.h"
 
 namespace tabdump {
@@ -131,8 +132,8 @@ TSpreadSheet* TSpreadSheets::Find(std::int32_t n) const {
 std::int32_t ColumnNameToIndex(const std::string& name, std::int32_t limit) {
   if (name.empty()) return -1;
   std::int64_t number = 0;
-  for (char c : name) {
-    if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+  for (char letter : name) {
+    const char c = UpperAscii(letter);
     if (c < 'A' || c > 'Z') return -1;
     number = number * 26 + (c - 'A' + 1);
     if (number > INT32_MAX) return -1;  // beyond any column

@@ -6,6 +6,7 @@
 #include <unordered_set>
 
 #include "dbisam/coding.h"
+#include "runtime/ascii_case.h"
 #include "runtime/console.h"
 #include "runtime/convert.h"
 #include "runtime/datetime.h"
@@ -170,15 +171,8 @@ std::uint8_t TDBISAM::SubTypeIndex(std::uint8_t sub_type) {
 std::int32_t TDBISAM::ColumnIndex(const std::string& name) {
   TZeDBISAMTable& table = Table();
   const std::size_t count = std::min<std::size_t>(table.Info.FieldCount(), table.Fields.size());
-  auto upper = [](std::string s) {
-    for (char& c : s) {
-      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
-    }
-    return s;
-  };
-  const std::string wanted = upper(name);
   for (std::size_t i = 0; i < count; ++i) {
-    if (upper(table.Fields[i].Name()) == wanted) return static_cast<std::int32_t>(i);
+    if (EqualsIgnoreAsciiCase(table.Fields[i].Name(), name)) return static_cast<std::int32_t>(i);
   }
   return TSpreadSheetFile::ColumnIndex(name);
 }

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "cells/zel_utils.h"
-#include "expr/ascii_case.h"
+#include "runtime/ascii_case.h"
 #include "expr/evaluator.h"
 #include "expr/expression_tree.h"
 #include "runtime/clock.h"

@@ -1,6 +1,6 @@
 #include "expr/parser_component.h"
 
-#include "expr/ascii_case.h"
+#include "runtime/ascii_case.h"
 #include "expr/tokenizer.h"
 #include "runtime/exceptions.h"
 

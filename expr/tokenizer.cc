@@ -1,6 +1,6 @@
 #include "expr/tokenizer.h"
 
-#include "expr/ascii_case.h"
+#include "runtime/ascii_case.h"
 #include "runtime/exceptions.h"
 #include "runtime/format_settings.h"
 

@@ -48,6 +48,30 @@ TEST_F(EndToEnd, FiltersSelectRecords) {
   EXPECT_EQ(Convert(Orders(), {"/fields=id", "/FILTER=Id = 2"}).target, "2\r\n");
 }
 
+TEST_F(EndToEnd, BuiltInFunctionsInFilters) {
+  TableSpec t;
+  t.fields = {{"Id", kInteger}, {"Name", kString, 0, 12}, {"Born", kDate}, {"Notes", kBlob, kSubMemo}};
+  t.records = {
+      {0, {Value::Int32(1), Value::Str("Brownlow"), Value::Date(DayNumber(1999, 3, 15)), Value::Blob("text")}},
+      {0, {Value::Int32(2), Value::Str("Smith"), Value::Date(DayNumber(2001, 7, 4)), Value::Null()}},
+      {0, {Value::Int32(3), Value::Str("Brown"), Value::Date(DayNumber(1980, 3, 1)), Value::Blob("")}},
+  };
+  const std::pair<const char*, const char*> cases[] = {
+      {"YEAR(Born) = 2001", "2\r\n"},
+      {"(YEAR(Born) > 1990) AND (MONTH(Born) = 3)", "1\r\n"},
+      {"SUBSTR(Name, 1, 5) = \"Brown\"", "1\r\n3\r\n"},
+      {"ISNULL(Notes)", "2\r\n3\r\n"},  // an empty memo counts as null
+      {"LENGTH(Name) > 5", "1\r\n"},
+      {"UPPER(Name) = \"SMITH\"", "2\r\n"},
+      {"IIF(ISNULL(Notes), 0, 1)", "1\r\n"},
+  };
+  for (const auto& [filter, expected] : cases) {
+    const RunResult r = Convert(t, {"/fields=id", std::string("/where=") + filter});
+    EXPECT_EQ(r.status, 0) << filter << "\n" << r.output;
+    EXPECT_EQ(r.target, expected) << filter;
+  }
+}
+
 TEST_F(EndToEnd, LoneNullFieldEndsTheRunAfterTheLinesBefore) {
   const RunResult r = Convert(Orders(), {"/fields=id", "/where=Flag"});
   EXPECT_EQ(r.status, 1);
