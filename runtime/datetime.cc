@@ -33,15 +33,17 @@ std::int32_t DayNumberFromDate(const Date& date) {
 }
 
 Date DateFromDayNumber(std::int32_t day_number) {
-  const std::int64_t z = static_cast<std::int64_t>(day_number) + 305;
-  const std::int64_t era = (z >= 0 ? z : z - 146096) / 146097;
-  const std::int64_t doe = z - era * 146097;
-  const std::int64_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
-  const std::int64_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
-  const std::int64_t mp = (5 * doy + 2) / 153;
+  // Unsigned 32-bit arithmetic is exact here (day numbers of 0001..9999 are
+  // small and positive) and much cheaper to divide than 64-bit.
+  const std::uint32_t z = static_cast<std::uint32_t>(day_number > 0 ? day_number : 1) + 305;
+  const std::uint32_t era = z / 146097;
+  const std::uint32_t doe = z - era * 146097;
+  const std::uint32_t yoe = (doe - doe / 1460 + doe / 36524 - doe / 146096) / 365;
+  const std::uint32_t doy = doe - (365 * yoe + yoe / 4 - yoe / 100);
+  const std::uint32_t mp = (5 * doy + 2) / 153;
   const int day = static_cast<int>(doy - (153 * mp + 2) / 5 + 1);
   const int month = static_cast<int>(mp < 10 ? mp + 3 : mp - 9);
-  const int year = static_cast<int>(yoe + era * 400 + (month <= 2 ? 1 : 0));
+  const int year = static_cast<int>(yoe + era * 400) + (month <= 2 ? 1 : 0);
   return Date{year, month, day};
 }
 

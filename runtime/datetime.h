@@ -27,6 +27,7 @@ bool IsValidDate(int year, int month, int day);
 
 // Day number (0001-01-01 = 1) of a valid proleptic Gregorian date.
 std::int32_t DayNumberFromDate(const Date& date);
+// Day numbers below 1 count as 1.
 Date DateFromDayNumber(std::int32_t day_number);
 
 // The date-time of day number `day_number` and `ms` milliseconds after midnight
