@@ -1,5 +1,7 @@
 #include "app/row_filter.h"
 
+#include <algorithm>
+
 #include "app/export_table.h"
 #include "runtime/ascii_case.h"
 #include "runtime/convert.h"
@@ -7,12 +9,14 @@
 namespace tabdump {
 namespace {
 
-// The next item of a ';'-separated list, without trailing blanks and control
-// characters; the list loses the item and its ';'.
-std::string TakeItem(std::string& list) {
-  const std::size_t end = list.find(';');
-  std::string item = list.substr(0, end);
-  list.erase(0, end == std::string::npos ? list.size() : end + 1);
+// The next item of a ';'-separated list, from `at` on, without trailing
+// blanks and control characters; `at` moves past the item and its ';'.  The
+// list itself is left alone: cutting each item off its front would take time
+// in proportion to the list's length for every item.
+std::string TakeItem(const std::string& list, std::size_t& at) {
+  const std::size_t end = std::min(list.find(';', at), list.size());
+  std::string item = list.substr(at, end - at);
+  at = end == list.size() ? end : end + 1;
   while (!item.empty() && static_cast<unsigned char>(item.back()) <= 32) item.pop_back();
   return item;
 }
@@ -30,12 +34,13 @@ bool StripQuotes(char open, char close, std::string& text) {
 }
 
 Variant Substitute(const Variant& x, const Variant& from_list, const Variant& to_list) {
-  std::string from = VarToText(from_list);
-  std::string to = VarToText(to_list);
+  const std::string from = VarToText(from_list);
+  const std::string to = VarToText(to_list);
   const std::string wanted = VarToText(x);
-  while (!from.empty()) {
-    const std::string item = TakeItem(from);
-    std::string replacement = TakeItem(to);
+  std::size_t from_at = 0, to_at = 0;
+  while (from_at < from.size()) {
+    const std::string item = TakeItem(from, from_at);
+    std::string replacement = TakeItem(to, to_at);
     if (item == wanted) return Variant(std::move(replacement));
   }
   return Variant::Null();

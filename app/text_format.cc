@@ -50,14 +50,19 @@ void AppendQuoted(std::string& out, std::string_view text, std::string_view q) {
     out.append(text);
   } else {
     // Scanning from the end, a copy of the qualifier goes before every place
-    // where it occurs; an insertion never moves a place still to be examined.
-    std::string result(text);
+    // where the text from there on (copies already made included) starts
+    // with it.  The result is built back to front, so that no copy moves
+    // what comes after it, which would take time in proportion to the
+    // text's length for every copy.
+    std::string reversed;
+    reversed.reserve(text.size() + q.size());
     for (std::size_t p = text.size(); p >= 1; --p) {
-      if (result.compare(p - 1, q.size(), q) == 0 && result.size() - (p - 1) >= q.size()) {
-        result.insert(p - 1, q);
+      reversed += text[p - 1];
+      if (reversed.size() >= q.size() && std::equal(q.begin(), q.end(), reversed.rbegin())) {
+        reversed.append(q.rbegin(), q.rend());
       }
     }
-    out.append(result);
+    out.append(reversed.rbegin(), reversed.rend());
   }
   out.append(q);
 }

@@ -615,6 +615,11 @@ void TDBISAM::GetBlobText(std::int32_t block_no, std::int32_t, std::string& text
   // Never trust the total further than the file could supply.
   text.reserve(std::min<std::size_t>(wanted, static_cast<std::size_t>(blob_size_)));
   std::unordered_set<std::int64_t> visited{block_no};
+  // Byte-offset block numbers (up to version 4) need not lie a block apart,
+  // so a damaged chain can visit overlapping blocks and gather the same
+  // bytes again and again.  The blocks of a sound chain never hold more than
+  // the whole file, so reading stops once the chain has read that much.
+  std::int64_t bytes_read = static_cast<std::int64_t>(block_read_);
   for (;;) {
     // Only data bytes that the file really holds: a block cut short by the
     // end of the file gives no zero padding.
@@ -627,6 +632,8 @@ void TDBISAM::GetBlobText(std::int32_t block_no, std::int32_t, std::string& text
     if (text.size() >= wanted) break;
     const std::int64_t next = DecodeSigned32(&block_[kBlobNextBlockOffset]);
     if (next < 1 || !visited.insert(next).second || !ReadBlobBlock(next)) break;
+    bytes_read += static_cast<std::int64_t>(block_read_);
+    if (bytes_read > blob_size_) break;
   }
 }
 

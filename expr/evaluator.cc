@@ -199,7 +199,16 @@ bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 const char* kSyntaxTreeFault = "Calculate error: syntax tree fault.";
 
+thread_local std::size_t text_bytes = 0;  // made by the running evaluation
+
 }  // namespace
+
+void CheckTextRoom(std::size_t size) {
+  if (size > kMaxTextBytes - text_bytes) {
+    throw EZelParseException("Calculate error: the expression makes more than " + std::to_string(kMaxTextBytes) +
+                             " bytes of text.");
+  }
+}
 
 TValueClass ClassOf(const Variant& value) {
   switch (value.type()) {
@@ -395,6 +404,16 @@ double ReadNumberLiteral(std::string_view text) {
 
 Variant TExpNode::Evaluate() const {
   NestingGuard guard;
+  if (guard.Outermost()) text_bytes = 0;
+  Variant value = EvaluateRole();
+  if (value.IsString()) {
+    CheckTextRoom(value.AsString().size());
+    text_bytes += value.AsString().size();
+  }
+  return value;
+}
+
+Variant TExpNode::EvaluateRole() const {
   switch (role_) {
     case Role::kNull: return Variant::Null();
     case Role::kText: return Variant(token_->Text);

@@ -22,12 +22,6 @@ int ParenStep(const TExpToken* token) {
   return IsParen(token, '(') ? 1 : IsParen(token, ')') ? -1 : 0;
 }
 
-std::vector<const TExpToken*> Slice(const std::vector<const TExpToken*>& tokens, std::size_t from,
-                                    std::size_t to) {
-  return std::vector<const TExpToken*>(tokens.begin() + static_cast<std::ptrdiff_t>(from),
-                                       tokens.begin() + static_cast<std::ptrdiff_t>(to));
-}
-
 }  // namespace
 
 NestingGuard::NestingGuard() {
@@ -40,8 +34,16 @@ NestingGuard::NestingGuard() {
 
 NestingGuard::~NestingGuard() { --nesting_depth; }
 
+bool NestingGuard::Outermost() const { return nesting_depth == 1; }
+
 TExpNode::TExpNode(TExpOwner* owner, std::vector<const TExpToken*> tokens, TExpNode* parent)
-    : owner_(owner), parent_(parent), tokens_(std::move(tokens)) {
+    : owner_(owner), parent_(parent), own_tokens_(std::move(tokens)), tokens_(own_tokens_) {
+  if (tokens_.size() == 1) token_ = tokens_[0];
+  Classify();
+}
+
+TExpNode::TExpNode(TExpOwner* owner, TokenSpan tokens, TExpNode* parent)
+    : owner_(owner), parent_(parent), tokens_(tokens) {
   if (tokens_.size() == 1) token_ = tokens_[0];
   Classify();
 }
@@ -104,7 +106,7 @@ void TExpNode::StripParentheses() {
   std::size_t layers = 0;
   while (layers < candidates && window_min[layers] > static_cast<std::int64_t>(layers)) ++layers;
   if (layers == 0) return;
-  tokens_ = Slice(tokens_, layers, n - layers);
+  tokens_ = tokens_.subspan(layers, n - 2 * layers);
 }
 
 std::ptrdiff_t TExpNode::FindSplitOperator() const {
@@ -130,8 +132,8 @@ std::ptrdiff_t TExpNode::FindSplitOperator() const {
   return best;
 }
 
-std::unique_ptr<TExpNode> TExpNode::MakeChild(std::vector<const TExpToken*> tokens) {
-  auto child = std::make_unique<TExpNode>(owner_, std::move(tokens), this);
+std::unique_ptr<TExpNode> TExpNode::MakeChild(TokenSpan tokens) {
+  std::unique_ptr<TExpNode> child(new TExpNode(owner_, tokens, this));
   child->Compile();
   return child;
 }
@@ -143,9 +145,9 @@ void TExpNode::SplitAt(std::size_t index) {
   const bool unary = OperatorArity(op->Text) == 1;
   std::unique_ptr<TExpNode> right, left;
   // The right operand is compiled first, so its error is the one reported.
-  if (index + 1 < tokens_.size() || !unary) right = MakeChild(Slice(tokens_, index + 1, tokens_.size()));
-  if (index > 0 || !unary) left = MakeChild(Slice(tokens_, 0, index));
-  tokens_.assign(1, op);
+  if (index + 1 < tokens_.size() || !unary) right = MakeChild(tokens_.subspan(index + 1));
+  if (index > 0 || !unary) left = MakeChild(tokens_.first(index));
+  tokens_ = tokens_.subspan(index, 1);
   token_ = op;
   if (left) children_.push_back(std::move(left));
   if (right) children_.push_back(std::move(right));
@@ -174,11 +176,11 @@ bool TExpNode::ParseCall() {
         break;
       }
     }
-    children_.push_back(MakeChild(Slice(tokens_, pos, stop)));
+    children_.push_back(MakeChild(tokens_.subspan(pos, stop - pos)));
     // A comma right before the closing parenthesis adds no argument.
     pos = stop == end ? end : stop + 1;
   }
-  tokens_.assign(1, token_);
+  tokens_ = tokens_.first(1);
   return true;
 }
 

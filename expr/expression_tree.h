@@ -10,6 +10,7 @@
 #include <array>
 #include <cstddef>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,7 +46,9 @@ struct TBuiltinFunction;
 
 class TExpNode {
  public:
-  // Copies the token references; the caller's list is not kept.
+  // Copies the token references; the caller's list is not kept.  The nodes
+  // that Compile makes below this one refer to parts of that copy, so that
+  // building a tree for n tokens holds n references however deep it nests.
   TExpNode(TExpOwner* owner, std::vector<const TExpToken*> tokens, TExpNode* parent);
   ~TExpNode();
   TExpNode(const TExpNode&) = delete;
@@ -77,15 +80,21 @@ class TExpNode {
  private:
   // What Evaluate does with the node, settled once after compiling.
   enum class Role : std::uint8_t { kNull, kText, kNumber, kBuiltin, kName, kOperator };
+  using TokenSpan = std::span<const TExpToken* const>;
 
+  TExpNode(TExpOwner* owner, TokenSpan tokens, TExpNode* parent);
   void Classify();
-  std::unique_ptr<TExpNode> MakeChild(std::vector<const TExpToken*> tokens);
+  std::unique_ptr<TExpNode> MakeChild(TokenSpan tokens);
   Variant EvaluateOperator() const;
+  Variant EvaluateRole() const;
 
   TExpOwner* owner_;
   TExpNode* parent_;
   std::vector<std::unique_ptr<TExpNode>> children_;
-  std::vector<const TExpToken*> tokens_;
+  // The token list of a node made by the public constructor; the nodes below
+  // it refer into it.
+  std::vector<const TExpToken*> own_tokens_;
+  TokenSpan tokens_;
   const TExpToken* token_ = nullptr;
   Role role_ = Role::kNull;
   int operator_rank_ = 0;
@@ -96,6 +105,18 @@ class TExpNode {
   bool number_ready_ = false;
 };
 
+// How many bytes of text one evaluation may make, added up over every text
+// value that its nodes produce (the outermost Evaluate starts the count, so
+// registered functions evaluated from inside a tree count towards it).  Past
+// it the evaluation raises EZelParseException: without a bound, a filter such
+// as PADL(x, 2000000000), nested REPLACESTR calls or texts held by many
+// levels of calls would take whatever memory the machine has.
+inline constexpr std::size_t kMaxTextBytes = std::size_t{64} << 20;
+// Raises that error when `size` more bytes would take the running evaluation
+// past kMaxTextBytes; functions that build a text from a number or by
+// repetition ask before they build it.
+void CheckTextRoom(std::size_t size);
+
 // Counts nesting in the style of an interpreter's call-level counter: one
 // guard per level of compiling or evaluating, raising EZelParseException past
 // kMaxNestingDepth.
@@ -103,6 +124,8 @@ class NestingGuard {
  public:
   NestingGuard();
   ~NestingGuard();
+  // Whether this guard stands for the outermost level.
+  bool Outermost() const;
   NestingGuard(const NestingGuard&) = delete;
   NestingGuard& operator=(const NestingGuard&) = delete;
 };

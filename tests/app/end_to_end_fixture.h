@@ -79,7 +79,7 @@ inline const std::string kModule = "TABDUMP.EXE";
 
 // A native absolute path as a Windows program under Wine names it: drive Z:
 // is the root of the file system, and the separators are backslashes.
-inline std::string ProgramPath(const std::filesystem::path& path) {
+inline std::string PathForProgram(const std::filesystem::path& path) {
   std::string text = "Z:" + std::filesystem::absolute(path).string();
   for (char& c : text) {
     if (c == '/') c = '\\';
@@ -99,7 +99,7 @@ inline constexpr bool kUnderWine = false;
 inline const std::string kLineEnd = "\n";
 inline const std::string kModule = "tabdump";
 
-inline std::string ProgramPath(const std::filesystem::path& path) { return path.string(); }
+inline std::string PathForProgram(const std::filesystem::path& path) { return path.string(); }
 
 inline std::string ProgramCommand() { return ShellQuote(TABDUMP_EXE); }
 
@@ -119,7 +119,7 @@ class EndToEnd : public ::testing::Test {
   // A file in the test's folder, as this process names it.
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
   // The same file as the program under test names it.
-  std::string Arg(const std::string& name) const { return ProgramPath(dir_ / name); }
+  std::string Arg(const std::string& name) const { return PathForProgram(dir_ / name); }
 
   std::string Write(const TableSpec& spec, const std::string& name = "t.dat") {
     WriteTable(spec, Path(name));

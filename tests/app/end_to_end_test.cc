@@ -115,7 +115,7 @@ TEST_F(EndToEnd, MissingSourceLeavesNoTarget) {
   EXPECT_EQ(r.output, "DBISAM file not found." + kLineEnd);
   EXPECT_EQ(r.target, "<none>");
   // A directory is not a table either.
-  EXPECT_EQ(Run({ProgramPath(dir_), Arg("out.txt")}).output, "DBISAM file not found." + kLineEnd);
+  EXPECT_EQ(Run({PathForProgram(dir_), Arg("out.txt")}).output, "DBISAM file not found." + kLineEnd);
 }
 
 TEST_F(EndToEnd, UsageWithFewerThanTwoParameters) {
@@ -156,7 +156,7 @@ TEST_F(EndToEnd, TargetThatCannotBeCreated) {
 TEST_F(EndToEnd, WriteErrorIsReported) {
   if (!fs::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
   Write(IdName());
-  const RunResult r = Run({Arg("t.dat"), ProgramPath("/dev/full")});
+  const RunResult r = Run({Arg("t.dat"), PathForProgram("/dev/full")});
   EXPECT_EQ(r.status, 1);
   EXPECT_TRUE(r.output.starts_with(ReportHead("EWriteError"))) << r.output;
 }

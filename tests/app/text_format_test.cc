@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+
 #include "app/run_settings.h"
 #include "dbisam/ze_dbisam.h"
 
@@ -15,6 +17,20 @@ TEST(TextFormat, QuoteValueDoublesTheQualifier) {
   EXPECT_EQ(QuoteValue("a<>b", "<>"), "<>a<><>b<>");
   // xx goes in before positions 2 and 1, then around the whole: 2 + 7 + 2.
   EXPECT_EQ(QuoteValue("xxx", "xx"), std::string(11, 'x'));
+}
+
+// A qualifier of several characters is copied in by position; each copy
+// once moved the rest of the text, which took minutes for a long memo.
+TEST(TextFormat, QuoteValueTakesLinearTime) {
+  std::string text, doubled;
+  for (int i = 0; i < 500000; ++i) {
+    text += "ab";
+    doubled += "abab";
+  }
+  const auto start = std::chrono::steady_clock::now();
+  const std::string quoted = QuoteValue(text, "ab");
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
+  EXPECT_TRUE(quoted == "ab" + doubled + "ab") << quoted.size();
 }
 
 TEST(TextFormat, AlignNeverCuts) {
