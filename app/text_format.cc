@@ -41,11 +41,14 @@ void AppendAligned(std::string& out, std::string_view text, int width, bool righ
 void AppendQuoted(std::string& out, std::string_view text, std::string_view q) {
   out.append(q);
   if (q.size() == 1) {
-    // The usual case: double every qualifier character.
-    for (char c : text) {
-      out += c;
-      if (c == q[0]) out += c;
+    // The usual case: double every qualifier character, copying the runs
+    // between them whole.
+    std::size_t start = 0;
+    for (std::size_t hit; (hit = text.find(q[0], start)) != std::string_view::npos; start = hit + 1) {
+      out.append(text.data() + start, hit + 1 - start);
+      out += q[0];
     }
+    out.append(text.data() + start, text.size() - start);
   } else if (q.empty()) {
     out.append(text);
   } else {
