@@ -84,9 +84,9 @@ std::int32_t TSpreadSheetFile::ColumnIndex(const std::string& name) {
   return ColumnNameToIndex(name, UsedColCountOfIndexedSheet());
 }
 
-void TSpreadSheetFile::GetColumnNames(TStringList& list, const std::string& spec) {
+void TSpreadSheetFile::GetColumnNames(TStringList& list, const std::string& names) {
   list.clear();
-  if (NameKind == nkAlphabet) FillColumnNames(UsedColCountOfIndexedSheet(), spec, list);
+  if (NameKind == nkAlphabet) FillColumnNames(UsedColCountOfIndexedSheet(), names, list);
 }
 
 void TSpreadSheetFile::DoLoadProgress(std::int64_t position, std::int64_t total_size) {

@@ -94,7 +94,7 @@ class TSpreadSheetFile : public TCustomSpreadSheetFile {
   virtual bool CanLoad() { return true; }
   virtual bool ReadRecord(std::int32_t index, std::int32_t row);
   virtual std::int32_t ColumnIndex(const std::string& name);
-  virtual void GetColumnNames(TStringList& list, const std::string& spec);
+  virtual void GetColumnNames(TStringList& list, const std::string& names);
 
   void DoLoadProgress(std::int64_t position, std::int64_t total_size);
   void SetRowStatus(std::int32_t sheet_no, std::int32_t row, TZelRowStatus status);

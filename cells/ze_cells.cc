@@ -151,17 +151,17 @@ std::string ColumnIndexToName(std::int32_t n) {
   return name;
 }
 
-void FillColumnNames(std::int32_t count, const std::string& spec, TStringList& list) {
+void FillColumnNames(std::int32_t count, const std::string& names, TStringList& list) {
   list.clear();
-  if (spec.empty()) {
+  if (names.empty()) {
     for (std::int32_t i = 1; i <= count; ++i) list.emplace_back(ColumnIndexToName(i), i);
     return;
   }
   std::size_t start = 0;
-  while (start < spec.size()) {
-    std::size_t end = spec.find(';', start);
-    if (end == std::string::npos) end = spec.size();
-    std::string token = spec.substr(start, end - start);
+  while (start < names.size()) {
+    std::size_t end = names.find(';', start);
+    if (end == std::string::npos) end = names.size();
+    std::string token = names.substr(start, end - start);
     list.emplace_back(token, ColumnNameToIndex(token, count));
     start = end + 1;
   }

@@ -168,7 +168,7 @@ using TStringList = std::vector<std::pair<std::string, std::int32_t>>;
 std::int32_t ColumnNameToIndex(const std::string& name, std::int32_t limit);
 // 1 gives A, 26 Z, 27 AA; empty for n <= 0.
 std::string ColumnIndexToName(std::int32_t n);
-void FillColumnNames(std::int32_t count, const std::string& spec, TStringList& list);
+void FillColumnNames(std::int32_t count, const std::string& names, TStringList& list);
 
 // A packed decimal value: digit count, sign and scale, then two digits a byte.
 inline constexpr std::size_t kBcdSize = 34;

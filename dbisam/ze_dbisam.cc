@@ -177,8 +177,8 @@ std::int32_t TDBISAM::ColumnIndex(const std::string& name) {
   return TSpreadSheetFile::ColumnIndex(name);
 }
 
-void TDBISAM::GetColumnNames(TStringList& list, const std::string& spec) {
-  TSpreadSheetFile::GetColumnNames(list, spec);
+void TDBISAM::GetColumnNames(TStringList& list, const std::string& names) {
+  TSpreadSheetFile::GetColumnNames(list, names);
   TZeDBISAMTable& table = Table();
   const std::size_t count = std::min<std::size_t>(table.Info.FieldCount(), table.Fields.size());
   for (std::size_t i = 0; i < count; ++i) list.emplace_back(table.Fields[i].Name(), static_cast<std::int32_t>(i));

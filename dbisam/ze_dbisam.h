@@ -86,7 +86,7 @@ class TDBISAM : public TSpreadSheetFile {
   bool ReadRecord(std::int32_t index, std::int32_t row) override;
   void GetBlobText(std::int32_t block_no, std::int32_t reserved, std::string& text) override;
   std::int32_t ColumnIndex(const std::string& name) override;
-  void GetColumnNames(TStringList& list, const std::string& spec) override;
+  void GetColumnNames(TStringList& list, const std::string& names) override;
 
   void GetTableInfo(TDBISAMTableInfo& info);
   void GetFieldInfo(std::int32_t index, TDBISAMFieldInfo& field);

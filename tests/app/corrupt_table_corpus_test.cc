@@ -35,26 +35,26 @@ std::string Text(std::size_t size, char first) {
 
 // Every field kind, in the current layout: a normal record with a memo of
 // four blocks, a deleted and a damaged record, and a normal one of nulls.
-TableSpec CurrentLayout() {
-  TableSpec t = fuzzing::EveryKindTable();
+TableDef CurrentLayout() {
+  TableDef t = fuzzing::EveryKindTable();
   t.blob_block_size = 64;  // 46 data bytes a block
-  RecordSpec full = t.records[0];
+  RecordDef full = t.records[0];
   full.values[3] = Value::Blob(Text(150, 'a'));
-  RecordSpec deleted = full;
+  RecordDef deleted = full;
   deleted.status = 1;
   deleted.values[3] = Value::Blob("deleted");
-  RecordSpec damaged = full;
+  RecordDef damaged = full;
   damaged.status = 2;
   damaged.values[3] = Value::Null();
-  RecordSpec nulls{0, std::vector<Value>(t.fields.size(), Value::Null())};
+  RecordDef nulls{0, std::vector<Value>(t.fields.size(), Value::Null())};
   nulls.values[0] = Value::Int32(9);
   t.records = {full, deleted, damaged, nulls};
   return t;
 }
 
 // A legacy layout, where BLOB references are byte offsets.
-TableSpec LegacyLayout(std::uint8_t version) {
-  TableSpec t;
+TableDef LegacyLayout(std::uint8_t version) {
+  TableDef t;
   t.version = version;
   t.blob_block_size = 64;
   t.fields = {{"Id", kInteger}, {"Name", kString, 0, 10}, {"Notes", kBlob, kSubMemo},
@@ -93,7 +93,7 @@ struct Layout {
 
 struct Base {
   std::string name;
-  TableSpec spec;
+  TableDef def;
   TableFiles files;
   Layout layout;
   std::size_t memo_field;  // index of the memo field
@@ -109,17 +109,17 @@ void WriteLittle(std::vector<std::uint8_t>& bytes, std::size_t at, std::size_t w
   for (std::size_t i = 0; i < width; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
 }
 
-Base MakeBase(const std::string& name, const TableSpec& spec, std::size_t memo_field, std::size_t memo_size) {
-  Base b{name, spec, BuildTable(spec), {}, memo_field};
+Base MakeBase(const std::string& name, const TableDef& def, std::size_t memo_field, std::size_t memo_size) {
+  Base b{name, def, BuildTable(def), {}, memo_field};
   Layout& l = b.layout;
-  l.version = spec.version;
-  l.header_size = spec.version >= 6 ? 512 : 127;
-  l.descriptor_size = spec.version >= 3 ? 768 : 265;
-  l.field_count = spec.fields.size();
+  l.version = def.version;
+  l.header_size = def.version >= 6 ? 512 : 127;
+  l.descriptor_size = def.version >= 3 ? 768 : 265;
+  l.field_count = def.fields.size();
   l.data_start = l.header_size + l.field_count * l.descriptor_size;
-  l.record_count = spec.records.size();
+  l.record_count = def.records.size();
   l.record_size = (b.files.dat.size() - l.data_start) / l.record_count;
-  l.block_size = static_cast<std::size_t>(spec.blob_block_size);
+  l.block_size = static_cast<std::size_t>(def.blob_block_size);
   l.first_chain_blocks = (memo_size + l.block_size - 19) / (l.block_size - 18);
   return b;
 }
@@ -228,7 +228,7 @@ std::vector<Damaged> Cuts(const Base& b) {
   // Normal records among the first k.
   auto normal_before = [&](std::size_t k) {
     std::size_t n = 0;
-    for (std::size_t r = 0; r < k; ++r) n += b.spec.records[r].status != 1 && b.spec.records[r].status != 2;
+    for (std::size_t r = 0; r < k; ++r) n += b.def.records[r].status != 1 && b.def.records[r].status != 2;
     return n;
   };
   std::vector<Damaged> out;

@@ -121,8 +121,8 @@ class EndToEnd : public ::testing::Test {
   // The same file as the program under test names it.
   std::string Arg(const std::string& name) const { return PathForProgram(dir_ / name); }
 
-  std::string Write(const TableSpec& spec, const std::string& name = "t.dat") {
-    WriteTable(spec, Path(name));
+  std::string Write(const TableDef& def, const std::string& name = "t.dat") {
+    WriteTable(def, Path(name));
     return Path(name);
   }
 
@@ -139,8 +139,8 @@ class EndToEnd : public ::testing::Test {
   }
 
   // Converts the table into out.txt with these switches.
-  RunResult Convert(const TableSpec& spec, std::vector<std::string> switches, const std::string& env = "") {
-    Write(spec);
+  RunResult Convert(const TableDef& def, std::vector<std::string> switches, const std::string& env = "") {
+    Write(def);
     std::vector<std::string> args{Arg("t.dat"), Arg("out.txt")};
     args.insert(args.end(), switches.begin(), switches.end());
     return Run(args, "out.txt", env);
@@ -155,16 +155,16 @@ class EndToEnd : public ::testing::Test {
 };
 
 // Id (Integer) and Name (String) with the record 7, Bob.
-inline TableSpec IdName() {
-  TableSpec t;
+inline TableDef IdName() {
+  TableDef t;
   t.fields = {{"Id", kInteger}, {"Name", kString, 0, 10}};
   t.records = {{0, {Value::Int32(7), Value::Str("Bob")}}};
   return t;
 }
 
 // A table with several kinds of field, a null, a deleted record and a memo.
-inline TableSpec Mixed() {
-  TableSpec t;
+inline TableDef Mixed() {
+  TableDef t;
   t.fields = {{"Id", kInteger},        {"Name", kString, 0, 12},    {"Amount", kFloat},
               {"Price", kFloat, kSubCurrency}, {"Born", kDate},      {"Seen", kTimeStamp},
               {"Active", kBoolean},    {"Notes", kBlob, kSubMemo},  {"Qty", kShortInt}};

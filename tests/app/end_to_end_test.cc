@@ -70,7 +70,7 @@ TEST_F(EndToEnd, FixedWidthJustifiesByType) {
 }
 
 TEST_F(EndToEnd, RecordCountAndEndOfFile) {
-  TableSpec t = IdName();
+  TableDef t = IdName();
   t.records = {{0, {Value::Int32(1), Value::Str("a")}},
                {1, {Value::Int32(2), Value::Str("deleted")}},
                {2, {Value::Int32(3), Value::Str("damaged")}},
@@ -89,7 +89,7 @@ TEST_F(EndToEnd, RecordCountAndEndOfFile) {
 }
 
 TEST_F(EndToEnd, LegacyTableWithAMemo) {
-  TableSpec t;
+  TableDef t;
   t.version = 4;
   t.fields = {{"Code", kString, 0, 8}, {"Memo", kBlob, kSubMemo}};
   t.records = {{0, {Value::Str("A1"), Value::Blob(std::string(1000, 'm'))}}, {0, {Value::Str("B2"), Value::Null()}}};
@@ -99,7 +99,7 @@ TEST_F(EndToEnd, LegacyTableWithAMemo) {
 }
 
 TEST_F(EndToEnd, EncryptedTableLeavesAnEmptyTarget) {
-  TableSpec t = IdName();
+  TableDef t = IdName();
   t.encrypted = 1;
   const RunResult r = Convert(t, {"/h"});
   EXPECT_EQ(r.status, 1);

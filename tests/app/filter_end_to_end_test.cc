@@ -4,8 +4,8 @@
 namespace tabdump::testing {
 namespace {
 
-TableSpec Orders() {
-  TableSpec t;
+TableDef Orders() {
+  TableDef t;
   t.fields = {{"Id", kInteger},   {"City", kString, 0, 10}, {"Amount", kFloat}, {"Order Date", kDate},
               {"Active", kBoolean}, {"PI", kInteger},       {"Code", kString, 0, 2}, {"Qty", kInteger},
               {"Flag", kString, 0, 2}};
@@ -49,7 +49,7 @@ TEST_F(EndToEnd, FiltersSelectRecords) {
 }
 
 TEST_F(EndToEnd, BuiltInFunctionsInFilters) {
-  TableSpec t;
+  TableDef t;
   t.fields = {{"Id", kInteger}, {"Name", kString, 0, 12}, {"Born", kDate}, {"Notes", kBlob, kSubMemo}};
   t.records = {
       {0, {Value::Int32(1), Value::Str("Brownlow"), Value::Date(DayNumber(1999, 3, 15)), Value::Blob("text")}},

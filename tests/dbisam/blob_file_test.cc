@@ -28,8 +28,8 @@ void WriteBytes(const std::vector<std::uint8_t>& bytes, const std::string& path)
 // Builds the table and writes it with a BLOB file header of non-zero bytes:
 // the header is not a block, and a reader that wanders into it (block 0, or
 // offset 0 in the older layout) picks up those bytes.
-void LoadWithBlobFile(LoadedTable& t, const TableSpec& spec, const std::string& file_name) {
-  TableFiles files = BuildTable(spec);
+void LoadWithBlobFile(LoadedTable& t, const TableDef& def, const std::string& file_name) {
+  TableFiles files = BuildTable(def);
   ASSERT_GE(files.blb.size(), 512u);
   std::fill(files.blb.begin(), files.blb.begin() + 512, std::uint8_t{'H'});
   t.path = TempPath(file_name);
@@ -59,17 +59,17 @@ TEST(BlobFile, ChainsInBothLayouts) {
   const std::string long_text = Pattern(1000);
   for (const Case c : {Case{6, 512}, Case{6, 100}, Case{5, 512}, Case{4, 512}, Case{4, 100}, Case{2, 256}}) {
     SCOPED_TRACE("version " + std::to_string(c.version) + ", blocks of " + std::to_string(c.block_size));
-    TableSpec spec;
-    spec.version = c.version;
-    spec.blob_block_size = c.block_size;
-    spec.fields = {{"Id", kInteger}, {"Memo", kBlob, kSubMemo}};
-    spec.records = {{0, {Value::Int32(1), Value::Blob(long_text)}},
+    TableDef def;
+    def.version = c.version;
+    def.blob_block_size = c.block_size;
+    def.fields = {{"Id", kInteger}, {"Memo", kBlob, kSubMemo}};
+    def.records = {{0, {Value::Int32(1), Value::Blob(long_text)}},
                     {0, {Value::Int32(2), Value::Blob("hello")}},
                     {0, {Value::Int32(3), Value::Blob("")}},
                     {0, {Value::Int32(4), Value::Null()}},
                     {0, {Value::Int32(5), Value::Blob(Pattern(c.block_size - 18) + "!")}}};
     LoadedTable t;
-    LoadWithBlobFile(t, spec, "chains_v" + std::to_string(c.version) + "_" + std::to_string(c.block_size) + ".dat");
+    LoadWithBlobFile(t, def, "chains_v" + std::to_string(c.version) + "_" + std::to_string(c.block_size) + ".dat");
     ExpectBlob(t, long_text);
     ExpectBlob(t, "hello");
     ExpectBlob(t, "");
@@ -86,16 +86,16 @@ TEST(BlobFile, BlockNumbers) {
   for (const std::uint8_t version : std::initializer_list<std::uint8_t>{6, 4}) {
     SCOPED_TRACE("version " + std::to_string(version));
     const std::int32_t seventh = version >= 5 ? 7 : 512 + 6 * 512;  // where the 7th block starts
-    TableSpec spec;
-    spec.version = version;
-    spec.fields = {{"B", kBlob}};
-    for (int i = 1; i <= 6; ++i) spec.records.push_back({0, {Value::Blob("filler " + std::to_string(i))}});
-    spec.records.push_back({0, {Value::Blob("seventh")}});
-    spec.records.push_back({0, {Value::BlobRef(-seventh)}});
-    spec.records.push_back({0, {Value::BlobRef(0)}});
+    TableDef def;
+    def.version = version;
+    def.fields = {{"B", kBlob}};
+    for (int i = 1; i <= 6; ++i) def.records.push_back({0, {Value::Blob("filler " + std::to_string(i))}});
+    def.records.push_back({0, {Value::Blob("seventh")}});
+    def.records.push_back({0, {Value::BlobRef(-seventh)}});
+    def.records.push_back({0, {Value::BlobRef(0)}});
     {
       LoadedTable t;
-      LoadWithBlobFile(t, spec, "numbers.dat");
+      LoadWithBlobFile(t, def, "numbers.dat");
       for (int i = 1; i <= 6; ++i) ExpectBlob(t, "filler " + std::to_string(i));
       ExpectBlob(t, "seventh");
       ExpectBlob(t, "seventh");
@@ -106,7 +106,7 @@ TEST(BlobFile, BlockNumbers) {
     {
       LoadedTable t;
       t.reader.ParseItems.Exclude(ipiBLOB);
-      t.Load(BuildTable(spec));  // no file name: the .blb must not be needed
+      t.Load(BuildTable(def));  // no file name: the .blb must not be needed
       for (int i = 0; i < 6; ++i) ASSERT_TRUE(t.Read());
       for (int i = 0; i < 2; ++i) {
         ASSERT_TRUE(t.Read());
@@ -123,13 +123,13 @@ TEST(BlobFile, BlockNumbers) {
 // A missing .blb gives empty text (not null), and is looked for again at the
 // next BLOB read.
 TEST(BlobFile, MissingFileGivesEmptyTextUntilItAppears) {
-  TableSpec spec;
-  spec.fields = {{"B", kBlob, kSubMemo}};
-  spec.records = {{0, {Value::Blob("first")}}, {0, {Value::Blob("second")}}};
-  const TableFiles with_blb = BuildTable(spec);
-  spec.blob_file = false;
+  TableDef def;
+  def.fields = {{"B", kBlob, kSubMemo}};
+  def.records = {{0, {Value::Blob("first")}}, {0, {Value::Blob("second")}}};
+  const TableFiles with_blb = BuildTable(def);
+  def.blob_file = false;
   LoadedTable t;
-  t.LoadWithFiles(spec, "late.dat");
+  t.LoadWithFiles(def, "late.dat");
   ASSERT_FALSE(std::filesystem::exists(BlobPathFor(t.path)));
   ExpectBlob(t, "");
   WriteBytes(with_blb.blb, BlobPathFor(t.path));
@@ -156,11 +156,11 @@ TEST(BlobFile, DamagedChainsStop) {
       {"first block past the file", Value::BlobRef(1000), ""},
       {"total of 2 GB", Value::Blob("xyz", {{}, 0x7FFFFFFF, false, {}}), "xyz"},
   };
-  TableSpec spec;
-  spec.fields = {{"B", kBlob}};
-  for (const Case& c : cases) spec.records.push_back({0, {c.value}});
+  TableDef def;
+  def.fields = {{"B", kBlob}};
+  for (const Case& c : cases) def.records.push_back({0, {c.value}});
   LoadedTable t;
-  LoadWithBlobFile(t, spec, "damaged.dat");
+  LoadWithBlobFile(t, def, "damaged.dat");
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     ExpectBlob(t, c.expected);
@@ -172,11 +172,11 @@ TEST(BlobFile, DamagedChainsStop) {
 // Data byte counts larger than a block, and a block cut short by the end of
 // the file, give no bytes that are not in the file.
 TEST(BlobFile, CountsBeyondTheBlockOrTheFileAreCut) {
-  TableSpec spec;
-  spec.blob_block_size = 64;  // 46 data bytes a block
-  spec.fields = {{"B", kBlob}};
-  spec.records = {{0, {Value::Blob(Pattern(46))}}, {0, {Value::Blob("0123456789")}}};
-  TableFiles files = BuildTable(spec);
+  TableDef def;
+  def.blob_block_size = 64;  // 46 data bytes a block
+  def.fields = {{"B", kBlob}};
+  def.records = {{0, {Value::Blob(Pattern(46))}}, {0, {Value::Blob("0123456789")}}};
+  TableFiles files = BuildTable(def);
   ASSERT_EQ(files.blb.size(), 512u + 2 * 64);
   // Block 1: a count of 0xFFFF and a total of 1000.
   files.blb[512 + 8] = 0xFF;
@@ -211,13 +211,13 @@ TEST(BlobFile, OverlappingBlocksGatherNoMoreThanTheFile) {
     block[14] = block[15] = block[16] = 0xFF;  // total: 2 GB
     block[17] = 0x7F;
   }
-  TableSpec spec;
-  spec.version = 4;
-  spec.blob_block_size = static_cast<std::int32_t>(kBlockSize);
-  spec.fields = {{"B", kBlob}};
-  spec.records = {{0, {Value::BlobRef(512)}}, {0, {Value::BlobRef(512)}}};
-  spec.blob_file = false;
-  TableFiles files = BuildTable(spec);
+  TableDef def;
+  def.version = 4;
+  def.blob_block_size = static_cast<std::int32_t>(kBlockSize);
+  def.fields = {{"B", kBlob}};
+  def.records = {{0, {Value::BlobRef(512)}}, {0, {Value::BlobRef(512)}}};
+  def.blob_file = false;
+  TableFiles files = BuildTable(def);
   files.blb = blb;
   LoadedTable t;
   t.path = TempPath("overlap.dat");
@@ -247,13 +247,13 @@ TEST(BlobFile, BlockSizeOutsideTheLimitsRaisesOnTheFirstBlobRead) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("block size " + std::to_string(c.block_size));
-    TableSpec spec;
-    spec.blob_block_size = c.block_size;
-    spec.blob_file = true;  // a .blb holding its file header only
-    spec.fields = {{"B", kBlob}};
-    spec.records = {{0, {Value::Null()}}, {0, {Value::BlobRef(1)}}};
+    TableDef def;
+    def.blob_block_size = c.block_size;
+    def.blob_file = true;  // a .blb holding its file header only
+    def.fields = {{"B", kBlob}};
+    def.records = {{0, {Value::Null()}}, {0, {Value::BlobRef(1)}}};
     LoadedTable t;
-    t.LoadWithFiles(spec, "limits.dat");
+    t.LoadWithFiles(def, "limits.dat");
     ASSERT_TRUE(t.Read());  // no BLOB to read yet
     if (*c.message != '\0') {
       ExpectRaises<EZelFileException>([&] { t.Read(); }, c.message);
@@ -263,12 +263,12 @@ TEST(BlobFile, BlockSizeOutsideTheLimitsRaisesOnTheFirstBlobRead) {
   }
   {
     SCOPED_TRACE("a chain in blocks of 32768");
-    TableSpec spec;
-    spec.blob_block_size = 32768;
-    spec.fields = {{"B", kBlob}};
-    spec.records = {{0, {Value::Blob(Pattern(40000))}}};
+    TableDef def;
+    def.blob_block_size = 32768;
+    def.fields = {{"B", kBlob}};
+    def.records = {{0, {Value::Blob(Pattern(40000))}}};
     LoadedTable t;
-    t.LoadWithFiles(spec, "big.dat");
+    t.LoadWithFiles(def, "big.dat");
     ExpectBlob(t, Pattern(40000));
   }
 }
@@ -276,10 +276,10 @@ TEST(BlobFile, BlockSizeOutsideTheLimitsRaisesOnTheFirstBlobRead) {
 // A reader loaded again with another table reads that table's BLOB file,
 // with that table's layout and block size.
 TEST(BlobFile, EachLoadUsesItsOwnBlobFile) {
-  TableSpec first;
+  TableDef first;
   first.fields = {{"B", kBlob}};
   first.records = {{0, {Value::Blob("from the first table")}}};
-  TableSpec second = first;
+  TableDef second = first;
   second.version = 4;
   second.blob_block_size = 256;
   second.records = {{0, {Value::Blob("from the second table")}}};
@@ -304,14 +304,14 @@ TEST(BlobFile, FileNameBesideTheTable) {
   for (const auto& [table, blob] : cases) EXPECT_EQ(TDBISAM::BlobFileName(table), blob) << table;
 
   // A table without extension in a folder whose name has a dot.
-  TableSpec spec;
-  spec.fields = {{"B", kBlob}};
-  spec.records = {{0, {Value::Blob("found")}}};
+  TableDef def;
+  def.fields = {{"B", kBlob}};
+  def.records = {{0, {Value::Blob("found")}}};
   const std::string folder = TempPath("sub.d");
   std::filesystem::create_directories(folder);
   LoadedTable t;
   t.path = folder + "/t";
-  const TableFiles files = BuildTable(spec);
+  const TableFiles files = BuildTable(def);
   WriteFiles(files, t.path);
   ASSERT_TRUE(std::filesystem::exists(folder + "/t.blb"));
   t.Load(files, t.path);

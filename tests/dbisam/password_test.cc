@@ -13,14 +13,14 @@ namespace {
 
 constexpr const char* kRefusal = "This file is encrypted but valid password is not specified.";
 
-TableSpec EncryptedTable(std::uint8_t version, const std::string& stored_password = "") {
-  TableSpec spec;
-  spec.version = version;
-  spec.encrypted = 1;
-  spec.stored_password = stored_password;
-  spec.fields = {{"Id", kInteger}};
-  spec.records = {{0, {Value::Int32(31)}}};
-  return spec;
+TableDef EncryptedTable(std::uint8_t version, const std::string& stored_password = "") {
+  TableDef def;
+  def.version = version;
+  def.encrypted = 1;
+  def.stored_password = stored_password;
+  def.fields = {{"Id", kInteger}};
+  def.records = {{0, {Value::Int32(31)}}};
+  return def;
 }
 
 // What each OnPassword call was handed.
@@ -46,12 +46,12 @@ TEST(Password, EncryptedTableWithoutHandlerIsRefused) {
 }
 
 TEST(Password, PlainTableNeverAsks) {
-  TableSpec spec = EncryptedTable(4, "pw");
-  spec.encrypted = 0;
+  TableDef def = EncryptedTable(4, "pw");
+  def.encrypted = 0;
   LoadedTable t;
   int calls = 0;
   t.reader.OnPassword = [&](TSpreadSheetFile*, std::string&, bool&) { ++calls; };
-  t.Load(spec);
+  t.Load(def);
   EXPECT_EQ(calls, 0);
   EXPECT_FALSE(t.reader.IsEncrypted());
 }

@@ -109,12 +109,12 @@ class LoadedTable {
     reader.FileName = file_name;
     reader.ParseStream(*stream_);
   }
-  void Load(const TableSpec& spec) { Load(BuildTable(spec)); }
+  void Load(const TableDef& def) { Load(BuildTable(def)); }
 
   // Writes the .dat and .blb to a scratch folder and parses the .dat from
   // memory with FileName pointing at it.
-  void LoadWithFiles(const TableSpec& spec, const std::string& file_name = "table.dat") {
-    const TableFiles files = BuildTable(spec);
+  void LoadWithFiles(const TableDef& def, const std::string& file_name = "table.dat") {
+    const TableFiles files = BuildTable(def);
     path = TempPath(file_name);
     WriteFiles(files, path);
     Load(files, path);

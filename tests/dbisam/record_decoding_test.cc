@@ -15,15 +15,15 @@ namespace {
 
 struct DecodeCase {
   const char* label;
-  FieldSpec field;
+  FieldDef field;
   Value value;
   Variant expected;
   TAlignment alignment;
   TZelCellType cell_type;
 };
 
-FieldSpec Sized(std::uint8_t type, std::uint16_t physical_size, std::uint16_t size = 0) {
-  FieldSpec f("F", type, 0, size);
+FieldDef Sized(std::uint8_t type, std::uint16_t physical_size, std::uint16_t size = 0) {
+  FieldDef f("F", type, 0, size);
   f.physical_size = physical_size;
   return f;
 }
@@ -153,11 +153,11 @@ TEST(RecordDecoding, EachFieldType) {
   const ScopedSettings iso(FormatSettings::Iso());
   for (const DecodeCase& c : DecodeCases()) {
     SCOPED_TRACE(c.label);
-    TableSpec spec;
-    spec.fields = {c.field};
-    spec.records = {{0, {c.value}}};
+    TableDef def;
+    def.fields = {c.field};
+    def.records = {{0, {c.value}}};
     LoadedTable t;
-    t.Load(spec);
+    t.Load(def);
     ASSERT_TRUE(t.Read(3, 8));
     ASSERT_EQ(t.cells.size(), 1u);
     const CellCall& cell = t.cells[0];
@@ -177,11 +177,11 @@ TEST(RecordDecoding, BcdTextUsesTheDecimalSeparator) {
   FormatSettings comma = FormatSettings::Iso();
   comma.decimal_separator = ',';
   const ScopedSettings scoped(comma);
-  TableSpec spec;
-  spec.fields = {{"F", kBcd}};
-  spec.records = {{0, {Value::Bcd("-12345678901234567.25", 22, 4)}}};
+  TableDef def;
+  def.fields = {{"F", kBcd}};
+  def.records = {{0, {Value::Bcd("-12345678901234567.25", 22, 4)}}};
   LoadedTable t;
-  t.Load(spec);
+  t.Load(def);
   ASSERT_TRUE(t.Read());
   EXPECT_TRUE(SameValue(t.Only().value, Text("-12345678901234567,25")));
 }
@@ -189,12 +189,12 @@ TEST(RecordDecoding, BcdTextUsesTheDecimalSeparator) {
 // The presence byte alone decides null, whatever the value bytes hold, except
 // for auto-increment fields.
 TEST(RecordDecoding, NullsAndTheAutoIncrementException) {
-  TableSpec spec;
-  spec.fields = {{"Auto", kInteger, kSubAutoInc}, {"Int", kInteger}, {"Str", kString, 0, 3},
+  TableDef def;
+  def.fields = {{"Auto", kInteger, kSubAutoInc}, {"Int", kInteger}, {"Str", kString, 0, 3},
                  {"Flt", kFloat},                  {"Bool", kBoolean}, {"Date", kDate},
                  {"Blob", kBlob},                  {"Bcd", kBcd}};
   for (const std::uint8_t presence : std::initializer_list<std::uint8_t>{0, 2, 255}) {
-    spec.records.push_back({0,
+    def.records.push_back({0,
                             {Value::Int32(5).WithPresence(presence), Value::Int32(5).WithPresence(presence),
                              Value::Str("abc").WithPresence(presence), Value::Float(1).WithPresence(presence),
                              Value::Bool(true).WithPresence(presence), Value::Date(693595).WithPresence(presence),
@@ -202,7 +202,7 @@ TEST(RecordDecoding, NullsAndTheAutoIncrementException) {
                              Value::Bcd("1", 1, 0).WithPresence(presence)}});
   }
   LoadedTable t;
-  t.Load(spec);
+  t.Load(def);
   for (const int presence : {0, 2, 255}) {
     SCOPED_TRACE("presence byte " + std::to_string(presence));
     ASSERT_TRUE(t.Read());
@@ -211,9 +211,9 @@ TEST(RecordDecoding, NullsAndTheAutoIncrementException) {
     EXPECT_EQ(t.cells[0].alignment, taRightJustify);
     EXPECT_EQ(t.cells[0].cell_type, ictInteger);
     for (std::size_t i = 1; i < 8; ++i) {
-      EXPECT_TRUE(SameValue(t.cells[i].value, Variant::Null())) << spec.fields[i].name;
-      EXPECT_EQ(t.cells[i].alignment, taLeftJustify) << spec.fields[i].name;
-      EXPECT_EQ(t.cells[i].cell_type, ictEmpty) << spec.fields[i].name;
+      EXPECT_TRUE(SameValue(t.cells[i].value, Variant::Null())) << def.fields[i].name;
+      EXPECT_EQ(t.cells[i].alignment, taLeftJustify) << def.fields[i].name;
+      EXPECT_EQ(t.cells[i].cell_type, ictEmpty) << def.fields[i].name;
       EXPECT_EQ(t.cells[i].column, static_cast<std::int32_t>(i));
     }
   }
@@ -223,10 +223,10 @@ TEST(RecordDecoding, NullsAndTheAutoIncrementException) {
 // A skipped record is still consumed, so the next call reads the next one.
 TEST(RecordDecoding, StatusBytes) {
   const std::uint8_t statuses[] = {0, 1, 2, 3, 255};
-  TableSpec spec;
-  spec.fields = {{"N", kInteger}};
+  TableDef def;
+  def.fields = {{"N", kInteger}};
   for (std::size_t i = 0; i < std::size(statuses); ++i) {
-    spec.records.push_back({statuses[i], {Value::Int32(static_cast<std::int32_t>(100 + i))}});
+    def.records.push_back({statuses[i], {Value::Int32(static_cast<std::int32_t>(100 + i))}});
   }
 
   struct Case {
@@ -251,7 +251,7 @@ TEST(RecordDecoding, StatusBytes) {
       EXPECT_EQ(sheet_no, 0);
       status_events.emplace_back(row, status);
     };
-    t.Load(spec);
+    t.Load(def);
     const std::int64_t first_record = t.Position();
     std::vector<std::pair<std::int32_t, TZelRowStatus>> expected_events;
     for (std::int32_t i = 0; i < 5; ++i) {
@@ -282,12 +282,12 @@ TEST(RecordDecoding, NoTableStreamReadsNothing) {
 // The file ends inside the last record: the missing bytes are zero, not what
 // the previous record left behind.
 TEST(RecordDecoding, FinalRecordCutShortReadsAsZeros) {
-  TableSpec spec;
-  spec.fields = {{"N", kInteger}, {"S", kString, 0, 3}};  // records of 1 + 5 + 5 bytes
-  spec.records = {{0, {Value::Int32(-1), Value::Str("xyz")}}, {0, {Value::Int32(0x01020304), Value::Str("abc")}}};
-  spec.dat_size = 512 + 2 * 768 + 11 + 4;  // status, presence and two value bytes of N
+  TableDef def;
+  def.fields = {{"N", kInteger}, {"S", kString, 0, 3}};  // records of 1 + 5 + 5 bytes
+  def.records = {{0, {Value::Int32(-1), Value::Str("xyz")}}, {0, {Value::Int32(0x01020304), Value::Str("abc")}}};
+  def.dat_size = 512 + 2 * 768 + 11 + 4;  // status, presence and two value bytes of N
   LoadedTable t;
-  t.Load(spec);
+  t.Load(def);
   ASSERT_TRUE(t.Read());
   ASSERT_TRUE(t.Read());
   ASSERT_EQ(t.cells.size(), 2u);
@@ -298,13 +298,13 @@ TEST(RecordDecoding, FinalRecordCutShortReadsAsZeros) {
 // Without ReadOnDemand, LoadFromFile reads every record into sheet 0 and
 // skips the rows of records whose status is not wanted.
 TEST(RecordDecoding, WholeLoadStoresCellsInTheSheet) {
-  TableSpec spec;
-  spec.fields = {{"Id", kInteger}, {"Name", kString, 0, 4}};
-  spec.records = {{0, {Value::Int32(1), Value::Str("one")}},
+  TableDef def;
+  def.fields = {{"Id", kInteger}, {"Name", kString, 0, 4}};
+  def.records = {{0, {Value::Int32(1), Value::Str("one")}},
                   {1, {Value::Int32(2), Value::Str("two")}},
                   {0, {Value::Int32(3), Value::Null()}}};
   const std::string path = TempPath("whole.dat");
-  WriteFiles(BuildTable(spec), path);
+  WriteFiles(BuildTable(def), path);
 
   TDBISAM reader;
   reader.ReadOnDemand = false;

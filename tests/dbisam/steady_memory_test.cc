@@ -45,19 +45,19 @@ TEST(SteadyMemory, ReadingRecordsKeepsNothingPerRecord) {
 #else
   constexpr int kRecords = 3000;
   constexpr int kWarmUp = 100;
-  TableSpec spec;
-  spec.fields = {{"Id", kInteger},   {"Name", kString, 0, 20}, {"Amount", kBcd},
+  TableDef def;
+  def.fields = {{"Id", kInteger},   {"Name", kString, 0, 20}, {"Amount", kBcd},
                  {"Memo", kBlob},    {"When", kTimeStamp},     {"Big", kULargeInt, 0, 8}};
   for (int i = 0; i < kRecords; ++i) {
     // The first record stores a two-block chain; the others refer to it.
-    spec.records.push_back({static_cast<std::uint8_t>(i % 7 == 3 ? 1 : 0),
+    def.records.push_back({static_cast<std::uint8_t>(i % 7 == 3 ? 1 : 0),
                             {Value::Int32(i), Value::Str("name " + std::to_string(i)),
                              Value::Bcd(std::to_string(i) + ".5", 8, 2),
                              i == 0 ? Value::Blob(std::string(700, 'm')) : Value::BlobRef(1),
                              Value::TimeStamp(StampMs(700000 + i, 1000)), Value::UInt64(UINT64_MAX - 1)}});
   }
   LoadedTable t;
-  t.LoadWithFiles(spec, "many.dat");
+  t.LoadWithFiles(def, "many.dat");
 
   // A handler that keeps nothing either.
   long long cells = 0, memo_bytes = 0, failures = 0;

@@ -18,19 +18,19 @@ TEST(TableLayout, EveryVersionFamilyGivesTheSameTable) {
   for (const std::uint8_t version : std::initializer_list<std::uint8_t>{9, 6, 5, 4, 3, 2, 1, 0}) {
     SCOPED_TRACE("version " + std::to_string(version));
     const bool legacy = version < 6;
-    TableSpec spec;
-    spec.version = version;
-    spec.fields = {{"Id", kInteger, kSubAutoInc, 4},
+    TableDef def;
+    def.version = version;
+    def.fields = {{"Id", kInteger, kSubAutoInc, 4},
                    {"Name", kString, 0, 8},
                    {"Amount", kFloat, kSubCurrency},
                    {"When", kDate}};
-    spec.records = {{0, {Value::Int32(41), Value::Str("Ann"), Value::Float(2.5), Value::Date(693595)}},
+    def.records = {{0, {Value::Int32(41), Value::Str("Ann"), Value::Float(2.5), Value::Date(693595)}},
                     {1, {Value::Int32(99), Value::Str("Gone"), Value::Float(1), Value::Date(693595)}},
                     {0, {Value::Int32(42).WithPresence(0), Value::Null(), Value::Null(), Value::Null()}}};
-    spec.blob_block_size = 1024;
-    spec.description = "Clients";
+    def.blob_block_size = 1024;
+    def.description = "Clients";
     LoadedTable t;
-    t.Load(spec);
+    t.Load(def);
 
     // Record: status, Id (presence byte only from version 6), Name 1 + 9,
     // Amount 1 + 8, When 1 + 4.
@@ -107,12 +107,12 @@ TEST(TableLayout, PhysicalSizeAndColumnWidths) {
   };
   for (const std::uint8_t version : std::initializer_list<std::uint8_t>{6, 5, 2}) {
     SCOPED_TRACE("version " + std::to_string(version));
-    TableSpec spec;
-    spec.version = version;
+    TableDef def;
+    def.version = version;
     for (const Case& c : cases) {
-      FieldSpec f("F" + std::to_string(c.type), c.type, 0, c.size);
+      FieldDef f("F" + std::to_string(c.type), c.type, 0, c.size);
       f.physical_size = c.physical_size;  // lay the record out the same way
-      spec.fields.push_back(f);
+      def.fields.push_back(f);
     }
     LoadedTable t;
     std::vector<std::int32_t> widths;
@@ -122,7 +122,7 @@ TEST(TableLayout, PhysicalSizeAndColumnWidths) {
       EXPECT_EQ(column_no, static_cast<std::int32_t>(widths.size()));
       widths.push_back(width);
     };
-    t.Load(spec);
+    t.Load(def);
     ASSERT_EQ(widths.size(), std::size(cases));
     for (std::size_t i = 0; i < std::size(cases); ++i) {
       EXPECT_EQ(t.Field(static_cast<std::int32_t>(i)).PhysicalSize(), cases[i].physical_size)
@@ -135,7 +135,7 @@ TEST(TableLayout, PhysicalSizeAndColumnWidths) {
 // Legacy BLOB fields keep only the sub-types at positions 0, 3 and 7 of the
 // sub-type table, or codes that are not in it; current tables keep them all.
 TEST(TableLayout, LegacyBlobSubTypes) {
-  const std::vector<FieldSpec> fields = {{"Binary", kBlob, kSubBinary}, {"Memo", kBlob, kSubMemo},
+  const std::vector<FieldDef> fields = {{"Binary", kBlob, kSubBinary}, {"Memo", kBlob, kSubMemo},
                                          {"Graphic", kBlob, kSubGraphic}, {"Odd", kBlob, 200},
                                          {"Money", kBlob, kSubCurrency},  {"Plain", kBlob, 0},
                                          {"Text", kString, kSubBinary, 4}};
@@ -143,11 +143,11 @@ TEST(TableLayout, LegacyBlobSubTypes) {
   const std::uint8_t current_expected[] = {kSubBinary, kSubMemo, kSubGraphic, 200, kSubCurrency, 0, kSubBinary};
   for (const std::uint8_t version : std::initializer_list<std::uint8_t>{6, 4, 1}) {
     SCOPED_TRACE("version " + std::to_string(version));
-    TableSpec spec;
-    spec.version = version;
-    spec.fields = fields;
+    TableDef def;
+    def.version = version;
+    def.fields = fields;
     LoadedTable t;
-    t.Load(spec);
+    t.Load(def);
     for (std::size_t i = 0; i < fields.size(); ++i) {
       EXPECT_EQ(t.Field(static_cast<std::int32_t>(i)).SubType(),
                 version < 6 ? legacy_expected[i] : current_expected[i])
@@ -165,11 +165,11 @@ TEST(TableLayout, RecordCountReachesDimensionsAndProgress) {
   };
   for (const Case c : {Case{6, 7}, Case{6, 0}, Case{4, 0}, Case{4, -1}, Case{1, 7}}) {
     SCOPED_TRACE("version " + std::to_string(c.version) + " count " + std::to_string(c.declared));
-    TableSpec spec;
-    spec.version = c.version;
-    spec.fields = {{"A", kInteger}, {"B", kShortInt}};
-    spec.records = {{0, {Value::Int32(1), Value::Int16(2)}}};
-    spec.record_count = c.declared;
+    TableDef def;
+    def.version = c.version;
+    def.fields = {{"A", kInteger}, {"B", kShortInt}};
+    def.records = {{0, {Value::Int32(1), Value::Int16(2)}}};
+    def.record_count = c.declared;
     LoadedTable t;
     int dimension_calls = 0;
     t.reader.OnDimensions = [&](TCustomSpreadSheetFile*, std::int32_t sheet_no, std::int32_t first_row,
@@ -185,7 +185,7 @@ TEST(TableLayout, RecordCountReachesDimensionsAndProgress) {
     t.reader.OnLoadProgress = [&](TCustomSpreadSheetFile*, std::int64_t position, std::int64_t total) {
       progress.emplace_back(position, total);
     };
-    t.Load(spec);
+    t.Load(def);
     EXPECT_EQ(dimension_calls, 1);
     EXPECT_EQ(t.Info().RecordCount(), c.declared);
     ASSERT_TRUE(t.Read(5, 0));
@@ -226,10 +226,10 @@ TEST(TableLayout, SubTypeIndex) {
 }
 
 TEST(TableLayout, ColumnIndexAndColumnNames) {
-  TableSpec spec;
-  spec.fields = {{"Id", kInteger}, {"Name", kString, 0, 4}, {"\xC9t\xE9", kInteger}, {"name", kInteger}};
+  TableDef def;
+  def.fields = {{"Id", kInteger}, {"Name", kString, 0, 4}, {"\xC9t\xE9", kInteger}, {"name", kInteger}};
   LoadedTable t;
-  t.Load(spec);
+  t.Load(def);
 
   EXPECT_EQ(t.reader.ColumnIndex("Id"), 0);
   EXPECT_EQ(t.reader.ColumnIndex("NAME"), 1);  // the first match wins
@@ -253,13 +253,13 @@ TEST(TableLayout, ShortDescriptorBlockReadsAsZeros) {
   };
   for (const Case c : {Case{6, 512, 768}, Case{3, 127, 768}, Case{2, 127, 265}}) {
     SCOPED_TRACE("version " + std::to_string(c.version));
-    TableSpec spec;
-    spec.version = c.version;
-    spec.fields = {{"First", kInteger}, {"Second", kDate}};
+    TableDef def;
+    def.version = c.version;
+    def.fields = {{"First", kInteger}, {"Second", kDate}};
     // The second descriptor keeps its name (bytes 2..8) and loses its type.
-    spec.dat_size = c.first_descriptor + c.descriptor_size + 40;
+    def.dat_size = c.first_descriptor + c.descriptor_size + 40;
     LoadedTable t;
-    t.Load(spec);
+    t.Load(def);
     EXPECT_EQ(t.Info().FieldCount(), 2);
     EXPECT_EQ(t.Field(0).FieldType(), kInteger);
     EXPECT_EQ(t.Field(1).Name(), "Second");
@@ -272,49 +272,49 @@ TEST(TableLayout, ShortDescriptorBlockReadsAsZeros) {
 TEST(TableLayout, MalformedTablesAreRefusedWithTheReason) {
   struct Case {
     const char* label;
-    TableSpec spec;
+    TableDef def;
     const char* message;
   };
   std::vector<Case> cases;
   auto base = [](std::uint8_t version) {
-    TableSpec spec;
-    spec.version = version;
-    spec.fields = {{"A", kInteger}, {"B", kInteger}};  // offsets 1 and 6, 11 bytes
-    return spec;
+    TableDef def;
+    def.version = version;
+    def.fields = {{"A", kInteger}, {"B", kInteger}};  // offsets 1 and 6, 11 bytes
+    return def;
   };
   {
-    TableSpec s = base(6);
+    TableDef s = base(6);
     s.record_size = 0;
     cases.push_back({"record size 0", s, "Invalid table: the record size 0 is outside 1 to 32768."});
   }
   {
-    TableSpec s = base(4);
+    TableDef s = base(4);
     s.record_size = 32769;
     cases.push_back({"record size 32769", s, "Invalid table: the record size 32769 is outside 1 to 32768."});
   }
   {
-    TableSpec s = base(6);
+    TableDef s = base(6);
     s.record_size = 65535;
     cases.push_back({"record size 65535", s, "Invalid table: the record size 65535 is outside 1 to 32768."});
   }
   {
-    TableSpec s = base(6);
+    TableDef s = base(6);
     s.field_count = 1026;
     cases.push_back({"1026 fields", s, "Invalid table: 1026 fields exceed the limit of 1025."});
   }
   {
-    TableSpec s = base(2);
+    TableDef s = base(2);
     s.field_count = 65535;
     cases.push_back({"65535 legacy fields", s, "Invalid table: 65535 fields exceed the limit of 1025."});
   }
   {
-    TableSpec s = base(6);
+    TableDef s = base(6);
     s.record_size = 10;
     cases.push_back({"value one byte past the record", s,
                      "Invalid table: field 2 at offset 6 with 4 bytes reaches beyond the record size 10."});
   }
   {
-    TableSpec s = base(6);
+    TableDef s = base(6);
     s.fields.emplace_back("C", kBytes);  // no value bytes: only its presence byte
     s.fields[2].offset = 11;
     s.record_size = 11;
@@ -322,22 +322,22 @@ TEST(TableLayout, MalformedTablesAreRefusedWithTheReason) {
                      "Invalid table: field 3 at offset 11 with 0 bytes reaches beyond the record size 11."});
   }
   {
-    TableSpec s = base(6);
-    s.fields[1] = FieldSpec("B", kString, 0, 20);  // 21 bytes from offset 6
+    TableDef s = base(6);
+    s.fields[1] = FieldDef("B", kString, 0, 20);  // 21 bytes from offset 6
     s.record_size = 27;
     cases.push_back({"string past the record", s,
                      "Invalid table: field 2 at offset 6 with 21 bytes reaches beyond the record size 27."});
   }
   {
-    TableSpec s = base(5);
-    s.fields[1] = FieldSpec("B", kInteger, kSubAutoInc);  // legacy: the value starts at the offset
+    TableDef s = base(5);
+    s.fields[1] = FieldDef("B", kInteger, kSubAutoInc);  // legacy: the value starts at the offset
     s.fields[1].offset = 7;
     s.record_size = 10;
     cases.push_back({"legacy auto-increment past the record", s,
                      "Invalid table: field 2 at offset 7 with 4 bytes reaches beyond the record size 10."});
   }
   {
-    TableSpec s;  // an empty file reads as an all-zero legacy header
+    TableDef s;  // an empty file reads as an all-zero legacy header
     s.version = 0;
     s.dat_size = 0;
     cases.push_back({"empty file", s, "Invalid table: the record size 0 is outside 1 to 32768."});
@@ -345,7 +345,7 @@ TEST(TableLayout, MalformedTablesAreRefusedWithTheReason) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
     LoadedTable t;
-    ExpectRaises<EZelFileException>([&] { t.Load(c.spec); }, c.message);
+    ExpectRaises<EZelFileException>([&] { t.Load(c.def); }, c.message);
   }
 }
 
@@ -354,12 +354,12 @@ TEST(TableLayout, MalformedTablesAreRefusedWithTheReason) {
 TEST(TableLayout, LimitsAreAccepted) {
   {
     SCOPED_TRACE("a value ending on the last byte of a 32768-byte record");
-    TableSpec spec;
-    spec.fields = {{"Last", kInteger}};
-    spec.fields[0].offset = 32763;
-    spec.records = {{0, {Value::Int32(12345)}}, {0, {Value::Int32(-6)}}};
+    TableDef def;
+    def.fields = {{"Last", kInteger}};
+    def.fields[0].offset = 32763;
+    def.records = {{0, {Value::Int32(12345)}}, {0, {Value::Int32(-6)}}};
     LoadedTable t;
-    t.Load(spec);
+    t.Load(def);
     EXPECT_EQ(t.Info().RecordSize(), 32768);
     ASSERT_TRUE(t.Read());
     EXPECT_TRUE(SameValue(t.Only().value, 12345));
@@ -368,17 +368,17 @@ TEST(TableLayout, LimitsAreAccepted) {
   }
   {
     SCOPED_TRACE("1025 fields");
-    TableSpec spec;
+    TableDef def;
     for (int i = 0; i < 1025; ++i) {
-      FieldSpec f("F" + std::to_string(i), kBoolean);
+      FieldDef f("F" + std::to_string(i), kBoolean);
       f.physical_size = 1;
-      spec.fields.push_back(f);
+      def.fields.push_back(f);
     }
-    RecordSpec record;
+    RecordDef record;
     for (int i = 0; i < 1025; ++i) record.values.push_back(i == 1024 ? Value::Bool(true) : Value::Null());
-    spec.records = {record};
+    def.records = {record};
     LoadedTable t;
-    t.Load(spec);
+    t.Load(def);
     ASSERT_TRUE(t.Read());
     ASSERT_EQ(t.cells.size(), 1025u);
     EXPECT_TRUE(SameValue(t.cells[1024].value, true));
@@ -386,12 +386,12 @@ TEST(TableLayout, LimitsAreAccepted) {
   }
   {
     SCOPED_TRACE("a legacy auto-increment value ending on the last byte");
-    TableSpec spec;
-    spec.version = 5;
-    spec.fields = {{"A", kInteger}, {"B", kInteger, kSubAutoInc}};  // B at 6..9 of 10 bytes
-    spec.records = {{0, {Value::Int32(3), Value::Int32(-4)}}};
+    TableDef def;
+    def.version = 5;
+    def.fields = {{"A", kInteger}, {"B", kInteger, kSubAutoInc}};  // B at 6..9 of 10 bytes
+    def.records = {{0, {Value::Int32(3), Value::Int32(-4)}}};
     LoadedTable t;
-    t.Load(spec);
+    t.Load(def);
     EXPECT_EQ(t.Info().RecordSize(), 10);
     ASSERT_TRUE(t.Read());
     ASSERT_EQ(t.cells.size(), 2u);
@@ -399,13 +399,13 @@ TEST(TableLayout, LimitsAreAccepted) {
   }
   {
     SCOPED_TRACE("PhysicalSize wider than the type");
-    TableSpec spec;
-    spec.fields = {{"N", kInteger, 0, 0, 100}, {"T", kTimeStamp, 0, 0, 300}};
-    spec.fields[1].offset = 6;
-    spec.record_size = 15;  // room for 4 and 8 value bytes only
-    spec.records = {{0, {Value::Int32(77), Value::TimeStamp(StampMs(693595, 0))}}};
+    TableDef def;
+    def.fields = {{"N", kInteger, 0, 0, 100}, {"T", kTimeStamp, 0, 0, 300}};
+    def.fields[1].offset = 6;
+    def.record_size = 15;  // room for 4 and 8 value bytes only
+    def.records = {{0, {Value::Int32(77), Value::TimeStamp(StampMs(693595, 0))}}};
     LoadedTable t;
-    t.Load(spec);
+    t.Load(def);
     ASSERT_TRUE(t.Read());
     ASSERT_EQ(t.cells.size(), 2u);
     EXPECT_TRUE(SameValue(t.cells[0].value, 77));

@@ -10,6 +10,7 @@
 
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -34,6 +35,8 @@ struct Record {
     const char* base = std::getenv("TMPDIR");
     std::string folder = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/tabdump-fuzz-XXXXXX";
     if (mkdtemp(folder.data()) == nullptr) std::abort();
+    static const std::string made = folder;
+    std::atexit([] { std::filesystem::remove_all(made); });
     const std::string name = folder + "/every.dat";
     const testing::TableFiles files = testing::BuildTable(fuzzing::EveryKindTable());
     testing::WriteFiles(files, name);  // the memo is read from the .blb

@@ -33,15 +33,15 @@ void WriteSeed(const fs::path& folder, const std::string& name, const std::strin
   out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
-void WriteTableSeed(const fs::path& folder, const std::string& name, const TableSpec& spec) {
-  const TableFiles files = BuildTable(spec);
+void WriteTableSeed(const fs::path& folder, const std::string& name, const TableDef& def) {
+  const TableFiles files = BuildTable(def);
   const std::vector<std::uint8_t> joined = tabdump::fuzzing::JoinTableInput(files.dat, files.blb);
   WriteSeed(folder, name, std::string(joined.begin(), joined.end()));
 }
 
 // A small table with a memo of several blocks, in the given layout.
-TableSpec MemoTable(std::uint8_t version) {
-  TableSpec t;
+TableDef MemoTable(std::uint8_t version) {
+  TableDef t;
   t.version = version;
   t.blob_block_size = 64;  // small blocks: chains of several blocks stay small
   t.fields = {{"Id", kInteger}, {"Name", kString, 0, 8}, {"Notes", kBlob, kSubMemo}, {"Paid", kBoolean}};
@@ -56,26 +56,26 @@ TableSpec MemoTable(std::uint8_t version) {
 
 void WriteTableSeeds(const fs::path& folder) {
   WriteTableSeed(folder, "every-kind", tabdump::fuzzing::EveryKindTable());
-  for (std::uint8_t version : {1, 2, 3, 4, 5, 6, 7}) {
-    WriteTableSeed(folder, "memo-v" + std::to_string(version), MemoTable(version));
+  for (int version = 1; version <= 7; ++version) {
+    WriteTableSeed(folder, "memo-v" + std::to_string(version), MemoTable(static_cast<std::uint8_t>(version)));
   }
-  TableSpec looped = MemoTable(6);
+  TableDef looped = MemoTable(6);
   looped.records[0].values[2].blob_shape.loop = true;
   WriteTableSeed(folder, "loop", looped);
-  TableSpec claims = MemoTable(4);
+  TableDef claims = MemoTable(4);
   claims.records[0].values[2].blob_shape.total_length = 0x7FFFFFFF;
   WriteTableSeed(folder, "claims-2g", claims);
-  TableSpec past = MemoTable(6);
+  TableDef past = MemoTable(6);
   past.records[0].values[2].blob_shape.last_next = 1000000;
   WriteTableSeed(folder, "past-end", past);
-  TableSpec cut = MemoTable(6);
+  TableDef cut = MemoTable(6);
   cut.dat_size = BuildTable(cut).dat.size() - 5;
   WriteTableSeed(folder, "cut", cut);
-  TableSpec counted = MemoTable(6);
+  TableDef counted = MemoTable(6);
   counted.record_count = 100;
   counted.trailing_bytes = {0, 1, 2};
   WriteTableSeed(folder, "miscounted", counted);
-  TableSpec encrypted = MemoTable(6);
+  TableDef encrypted = MemoTable(6);
   encrypted.encrypted = 1;
   WriteTableSeed(folder, "encrypted", encrypted);
 }

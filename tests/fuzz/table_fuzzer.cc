@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 
 #include "app/text_format.h"
@@ -31,6 +32,8 @@ const std::string& TableName() {
     const char* base = std::getenv("TMPDIR");
     std::string pattern = std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/tabdump-fuzz-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) std::abort();
+    static const std::string folder = pattern;
+    std::atexit([] { std::filesystem::remove_all(folder); });
     return pattern + "/t.dat";
   }();
   return name;

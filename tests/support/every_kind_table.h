@@ -8,9 +8,9 @@
 
 namespace tabdump::fuzzing {
 
-inline testing::TableSpec EveryKindTable() {
+inline testing::TableDef EveryKindTable() {
   using namespace tabdump::testing;
-  TableSpec t;
+  TableDef t;
   t.fields = {
       {"Id", kInteger, kSubAutoInc},  {"Name", kString, 0, 20},   {"Born", kDate},
       {"Notes", kBlob, kSubMemo},     {"Active", kBoolean},       {"Small", kShortInt},

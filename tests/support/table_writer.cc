@@ -61,7 +61,7 @@ std::uint16_t CheckedU16(long v, const char* what) {
   return static_cast<std::uint16_t>(v);
 }
 
-std::uint16_t DefaultPhysicalSize(const FieldSpec& f) {
+std::uint16_t DefaultPhysicalSize(const FieldDef& f) {
   switch (f.type) {
     case kString: return CheckedU16(long{f.size} + 1, "String physical size");
     case kDate: return 4;
@@ -92,18 +92,18 @@ class Core {
  public:
   using BlobOpener = std::function<std::ostream*()>;
 
-  Core(const TableSpec& spec, std::ostream& dat, BlobOpener open_blb)
-      : version_(spec.version),
-        fields_(spec.fields),
-        record_count_(spec.record_count),
-        field_count_(spec.field_count.value_or(
-            CheckedU16(static_cast<long>(spec.fields.size()), "field count"))),
-        blob_block_size_(spec.blob_block_size),
-        encrypted_(spec.encrypted),
-        stored_password_(spec.stored_password),
-        description_(spec.description),
-        trailing_bytes_(spec.trailing_bytes),
-        want_blob_file_(spec.blob_file),
+  Core(const TableDef& def, std::ostream& dat, BlobOpener open_blb)
+      : version_(def.version),
+        fields_(def.fields),
+        record_count_(def.record_count),
+        field_count_(def.field_count.value_or(
+            CheckedU16(static_cast<long>(def.fields.size()), "field count"))),
+        blob_block_size_(def.blob_block_size),
+        encrypted_(def.encrypted),
+        stored_password_(def.stored_password),
+        description_(def.description),
+        trailing_bytes_(def.trailing_bytes),
+        want_blob_file_(def.blob_file),
         dat_(dat),
         open_blb_(std::move(open_blb)) {
     if (!IsLegacy(version_) && !stored_password_.empty()) {
@@ -111,7 +111,7 @@ class Core {
     }
     long next = 1;
     long end = 1;
-    for (const FieldSpec& f : fields_) {
+    for (const FieldDef& f : fields_) {
       const std::uint16_t phys = f.physical_size.value_or(DefaultPhysicalSize(f));
       const bool at_offset = IsLegacy(version_) && f.type == kInteger && f.sub_type == kSubAutoInc;
       const std::uint16_t offset = f.offset.value_or(CheckedU16(next, "field offset"));
@@ -119,13 +119,13 @@ class Core {
       end = std::max(end, next);
       placed_.push_back({offset, phys, at_offset});
     }
-    record_size_ = spec.record_size.value_or(CheckedU16(end, "record size"));
+    record_size_ = def.record_size.value_or(CheckedU16(end, "record size"));
     if (want_blob_file_.value_or(false)) Blb();
     Write(Header(record_count_.value_or(0)));
     Write(Descriptors());
   }
 
-  void Add(const RecordSpec& record) {
+  void Add(const RecordDef& record) {
     if (record.values.size() != fields_.size()) {
       throw std::invalid_argument("a record needs one value per field");
     }
@@ -191,7 +191,7 @@ class Core {
     std::vector<std::uint8_t> out;
     out.reserve(size * fields_.size());
     for (std::size_t i = 0; i < fields_.size(); ++i) {
-      const FieldSpec& f = fields_[i];
+      const FieldDef& f = fields_[i];
       std::vector<std::uint8_t> d(size, 0);
       Put16(d, 0, static_cast<std::uint16_t>(i + 1));  // field number
       if (!IsLegacy(version_)) {
@@ -303,7 +303,7 @@ class Core {
   }
 
   std::uint8_t version_;
-  std::vector<FieldSpec> fields_;
+  std::vector<FieldDef> fields_;
   std::optional<std::int32_t> record_count_;
   std::uint16_t field_count_;
   std::int32_t blob_block_size_;
@@ -409,21 +409,21 @@ Value Value::WithPresence(std::uint8_t p) const {
   return copy;
 }
 
-TableFiles BuildTable(const TableSpec& spec) {
+TableFiles BuildTable(const TableDef& def) {
   std::ostringstream dat(std::ios::binary);
   std::ostringstream blb(std::ios::binary);
   bool blb_used = false;
   {
-    Core core(spec, dat, [&]() -> std::ostream* {
+    Core core(def, dat, [&]() -> std::ostream* {
       blb_used = true;
       return &blb;
     });
-    for (const RecordSpec& r : spec.records) core.Add(r);
+    for (const RecordDef& r : def.records) core.Add(r);
     core.Finish();
   }
   TableFiles files;
   files.dat = ToBytes(dat.str());
-  if (spec.dat_size) files.dat.resize(*spec.dat_size, 0);
+  if (def.dat_size) files.dat.resize(*def.dat_size, 0);
   if (blb_used) files.blb = ToBytes(blb.str());
   return files;
 }
@@ -442,8 +442,8 @@ void WriteFiles(const TableFiles& files, const std::string& dat_path) {
   }
 }
 
-void WriteTable(const TableSpec& spec, const std::string& dat_path) {
-  TableFileWriter writer(spec, dat_path);
+void WriteTable(const TableDef& def, const std::string& dat_path) {
+  TableFileWriter writer(def, dat_path);
   writer.Close();
 }
 
@@ -457,23 +457,23 @@ struct TableFileWriter::State {
   bool closed = false;
 };
 
-TableFileWriter::TableFileWriter(const TableSpec& spec, const std::string& dat_path)
+TableFileWriter::TableFileWriter(const TableDef& def, const std::string& dat_path)
     : state_(std::make_unique<State>()) {
   State& s = *state_;
   s.dat_path = dat_path;
   s.blb_path = BlobPathFor(dat_path);
-  s.dat_size = spec.dat_size;
+  s.dat_size = def.dat_size;
   s.dat.open(dat_path, std::ios::binary | std::ios::trunc);
   if (!s.dat) throw std::runtime_error("cannot create " + dat_path);
   // A .blb left from an earlier table would otherwise pair with this one.
   std::error_code ignored;
   std::filesystem::remove(s.blb_path, ignored);
-  s.core = std::make_unique<Core>(spec, s.dat, [&s]() -> std::ostream* {
+  s.core = std::make_unique<Core>(def, s.dat, [&s]() -> std::ostream* {
     s.blb.open(s.blb_path, std::ios::binary | std::ios::trunc);
     if (!s.blb) throw std::runtime_error("cannot create " + s.blb_path);
     return &s.blb;
   });
-  for (const RecordSpec& r : spec.records) s.core->Add(r);
+  for (const RecordDef& r : def.records) s.core->Add(r);
 }
 
 TableFileWriter::~TableFileWriter() {
@@ -483,7 +483,7 @@ TableFileWriter::~TableFileWriter() {
   }
 }
 
-void TableFileWriter::Add(const RecordSpec& record) { state_->core->Add(record); }
+void TableFileWriter::Add(const RecordDef& record) { state_->core->Add(record); }
 
 void TableFileWriter::Close() {
   State& s = *state_;

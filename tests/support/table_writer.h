@@ -62,10 +62,10 @@ std::int32_t DayNumber(int year, unsigned month, unsigned day);
 // Milliseconds value of a Time Stamp: day_number x 86,400,000 + ms_of_day.
 double StampMs(std::int32_t day_number, std::int64_t ms_of_day);
 
-struct FieldSpec {
-  FieldSpec() = default;
+struct FieldDef {
+  FieldDef() = default;
   // Positional, so {"Id", kInteger} works without naming every member.
-  FieldSpec(std::string name_, std::uint8_t type_, std::uint8_t sub_type_ = 0, std::uint16_t size_ = 0,
+  FieldDef(std::string name_, std::uint8_t type_, std::uint8_t sub_type_ = 0, std::uint16_t size_ = 0,
             std::optional<std::uint16_t> physical_size_ = {}, std::optional<std::uint16_t> offset_ = {})
       : name(std::move(name_)),
         type(type_),
@@ -148,15 +148,15 @@ struct Value {
   Value WithPresence(std::uint8_t p) const;
 };
 
-struct RecordSpec {
+struct RecordDef {
   std::uint8_t status = 0;  // 1 deleted, 2 damaged, anything else normal
   std::vector<Value> values;  // one per field, in field order
 };
 
-struct TableSpec {
+struct TableDef {
   std::uint8_t version = 6;
-  std::vector<FieldSpec> fields;
-  std::vector<RecordSpec> records;
+  std::vector<FieldDef> fields;
+  std::vector<RecordDef> records;
   // Header values; each defaults to the truth.  The record count defaults to
   // the number of records whose status is neither 1 nor 2.  Legacy headers
   // store it plus one.
@@ -180,7 +180,7 @@ struct TableFiles {
   std::vector<std::uint8_t> blb;  // empty: no .blb
 };
 
-TableFiles BuildTable(const TableSpec& spec);
+TableFiles BuildTable(const TableDef& def);
 
 // The .blb path that goes with a .dat path: the extension replaced by .blb.
 std::string BlobPathFor(const std::string& dat_path);
@@ -190,21 +190,21 @@ std::string BlobPathFor(const std::string& dat_path);
 void WriteFiles(const TableFiles& files, const std::string& dat_path);
 
 // BuildTable + WriteFiles, but streamed: records go to disk one at a time.
-void WriteTable(const TableSpec& spec, const std::string& dat_path);
+void WriteTable(const TableDef& def, const std::string& dat_path);
 
 // Streams a table to disk in constant memory: writes the header, the
-// descriptors and spec.records at construction, then each Add()ed record.
-// Close() settles the header's record count (unless spec.record_count was
+// descriptors and def.records at construction, then each Add()ed record.
+// Close() settles the header's record count (unless def.record_count was
 // given), appends the trailing bytes and applies dat_size.  Throws
 // std::runtime_error on I/O failure.
 class TableFileWriter {
  public:
-  TableFileWriter(const TableSpec& spec, const std::string& dat_path);
+  TableFileWriter(const TableDef& def, const std::string& dat_path);
   ~TableFileWriter();  // closes if Close() was not called, ignoring errors
   TableFileWriter(const TableFileWriter&) = delete;
   TableFileWriter& operator=(const TableFileWriter&) = delete;
 
-  void Add(const RecordSpec& record);
+  void Add(const RecordDef& record);
   void Close();
 
  private:

@@ -39,13 +39,13 @@ Bytes ReadFile(const std::filesystem::path& p) {
 }
 
 TEST(TableWriter, Version6HeaderDescriptorsAndRecords) {
-  TableSpec spec;
-  spec.fields = {{"Id", kInteger, kSubAutoInc, 4}, {"Name", kString, 0, 5}};
-  spec.records = {{0, {Value::Int32(0x01020304), Value::Str("Bob")}}, {1, {Value::Null(), Value::Null()}}};
-  spec.blob_block_size = 1024;
-  spec.encrypted = 1;
-  spec.description = "d";
-  const Bytes dat = BuildTable(spec).dat;
+  TableDef def;
+  def.fields = {{"Id", kInteger, kSubAutoInc, 4}, {"Name", kString, 0, 5}};
+  def.records = {{0, {Value::Int32(0x01020304), Value::Str("Bob")}}, {1, {Value::Null(), Value::Null()}}};
+  def.blob_block_size = 1024;
+  def.encrypted = 1;
+  def.description = "d";
+  const Bytes dat = BuildTable(def).dat;
 
   // Header 512 + 2 descriptors of 768; records of 1 + (1+4) + (1+6) = 13 bytes.
   ASSERT_EQ(dat.size(), 2048u + 2 * 13);
@@ -82,16 +82,16 @@ TEST(TableWriter, LegacyHeaderDescriptorsAndRecords) {
   };
   for (const Case c : {Case{4, 768, 90}, Case{2, 265, 88}}) {
     SCOPED_TRACE(static_cast<int>(c.version));
-    TableSpec spec;
-    spec.version = c.version;
-    spec.fields = {{"Id", kInteger, kSubAutoInc, 4}, {"Name", kString, 0, 5}};
-    spec.records = {{0, {Value::Int32(7), Value::Str("Al")}},
+    TableDef def;
+    def.version = c.version;
+    def.fields = {{"Id", kInteger, kSubAutoInc, 4}, {"Name", kString, 0, 5}};
+    def.records = {{0, {Value::Int32(7), Value::Str("Al")}},
                     {2, {Value::Int32(8), Value::Null()}},
                     {0, {Value::Int32(9), Value::Str("Bo")}}};
-    spec.blob_block_size = 256;
-    spec.encrypted = 1;
-    spec.stored_password = "pw";
-    const Bytes dat = BuildTable(spec).dat;
+    def.blob_block_size = 256;
+    def.encrypted = 1;
+    def.stored_password = "pw";
+    const Bytes dat = BuildTable(def).dat;
 
     // The legacy auto-increment value starts at its offset (1..4) with no
     // presence byte; Name's presence byte follows at 5: records of 12 bytes.
@@ -116,10 +116,10 @@ TEST(TableWriter, LegacyHeaderDescriptorsAndRecords) {
     EXPECT_EQ(Slice(dat, records + 12, 12), (Bytes{2, 8, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}));
     EXPECT_EQ(Slice(dat, records + 24, 12), (Bytes{0, 9, 0, 0, 0, 1, 'B', 'o', 0, 0, 0, 0}));
 
-    spec.record_count = 0;
-    EXPECT_EQ(Slice(BuildTable(spec).dat, 13, 4), (Bytes{1, 0, 0, 0}));
-    spec.record_count = -1;
-    EXPECT_EQ(Slice(BuildTable(spec).dat, 13, 4), (Bytes{0, 0, 0, 0}));
+    def.record_count = 0;
+    EXPECT_EQ(Slice(BuildTable(def).dat, 13, 4), (Bytes{1, 0, 0, 0}));
+    def.record_count = -1;
+    EXPECT_EQ(Slice(BuildTable(def).dat, 13, 4), (Bytes{0, 0, 0, 0}));
   }
 }
 
@@ -134,11 +134,11 @@ TEST(TableWriter, BlobChainOfThreeBlocksInBothLayouts) {
 
   for (const Case& c : {Case{6, 512 + 768, {1, 2, 3}}, Case{4, 127 + 768, {512, 1024, 1536}}}) {
     SCOPED_TRACE(static_cast<int>(c.version));
-    TableSpec spec;
-    spec.version = c.version;
-    spec.fields = {{"Notes", kBlob, kSubMemo}};
-    spec.records = {{0, {Value::Blob(contents)}}};
-    const TableFiles files = BuildTable(spec);
+    TableDef def;
+    def.version = c.version;
+    def.fields = {{"Notes", kBlob, kSubMemo}};
+    def.records = {{0, {Value::Blob(contents)}}};
+    const TableFiles files = BuildTable(def);
 
     EXPECT_EQ(Slice(files.dat, c.record_start, 6),
               (Bytes{0, 1, static_cast<std::uint8_t>(c.refs[0] & 0xFF), static_cast<std::uint8_t>(c.refs[0] >> 8), 0, 0}));
@@ -161,15 +161,15 @@ TEST(TableWriter, BlobChainOfThreeBlocksInBothLayouts) {
 }
 
 TEST(TableWriter, DamagedBlobChains) {
-  TableSpec spec;
-  spec.fields = {{"B", kBlob}};
+  TableDef def;
+  def.fields = {{"B", kBlob}};
   BlobShape looping{{0, 6}, 0x7FFFFFFF, true, {}};
   BlobShape dangling{{}, {}, false, 99};
-  spec.records = {{0, {Value::Blob("x")}},
+  def.records = {{0, {Value::Blob("x")}},
                   {0, {Value::Blob("abcdef", looping)}},
                   {0, {Value::Blob("z", dangling)}},
                   {0, {Value::BlobRef(-7)}}};
-  const TableFiles files = BuildTable(spec);
+  const TableFiles files = BuildTable(def);
 
   const std::size_t records = 512 + 768;  // records of 1 + 1 + 8 bytes
   EXPECT_EQ(Slice(files.dat, records + 10 + 2, 4), (Bytes{2, 0, 0, 0}));
@@ -185,8 +185,8 @@ TEST(TableWriter, DamagedBlobChains) {
   EXPECT_EQ(Slice(files.blb, 2048 + 4, 4), (Bytes{99, 0, 0, 0}));
 
   // Without a .blb the references stay.
-  spec.blob_file = false;
-  const TableFiles no_blb = BuildTable(spec);
+  def.blob_file = false;
+  const TableFiles no_blb = BuildTable(def);
   EXPECT_TRUE(no_blb.blb.empty());
   EXPECT_EQ(no_blb.dat, files.dat);
 }
@@ -220,50 +220,50 @@ TEST(TableWriter, DayNumbers) {
 }
 
 TEST(TableWriter, HeaderLiesAndFileDamage) {
-  TableSpec spec;
-  spec.fields = {{"N", kInteger}};
-  spec.records = {{0, {Value::Int32(0x11223344)}}};
-  spec.record_count = 9;
-  spec.field_count = 3;
-  spec.record_size = 4;  // the value's last two bytes fall outside
-  spec.trailing_bytes = {0xAA, 0xBB};
-  Bytes dat = BuildTable(spec).dat;
+  TableDef def;
+  def.fields = {{"N", kInteger}};
+  def.records = {{0, {Value::Int32(0x11223344)}}};
+  def.record_count = 9;
+  def.field_count = 3;
+  def.record_size = 4;  // the value's last two bytes fall outside
+  def.trailing_bytes = {0xAA, 0xBB};
+  Bytes dat = BuildTable(def).dat;
   ASSERT_EQ(dat.size(), 1280u + 4 + 2);
   EXPECT_EQ(Slice(dat, 41, 8), (Bytes{9, 0, 0, 0, 4, 0, 3, 0}));
   EXPECT_EQ(Slice(dat, 1280, 6), (Bytes{0, 1, 0x44, 0x33, 0xAA, 0xBB}));
 
-  spec.dat_size = 1283;
-  EXPECT_EQ(BuildTable(spec).dat, Slice(dat, 0, 1283));
+  def.dat_size = 1283;
+  EXPECT_EQ(BuildTable(def).dat, Slice(dat, 0, 1283));
 
-  spec.records[0].values[0] = Value::Int64(1);  // 8 bytes into a 4-byte field
-  EXPECT_THROW(BuildTable(spec), std::invalid_argument);
+  def.records[0].values[0] = Value::Int64(1);  // 8 bytes into a 4-byte field
+  EXPECT_THROW(BuildTable(def), std::invalid_argument);
 }
 
 TEST(TableWriter, StreamedFilesMatchBuiltBytes) {
-  TableSpec spec;
-  spec.version = 5;
-  spec.fields = {{"Id", kInteger}, {"Memo", kBlob, kSubMemo}};
-  const RecordSpec first{0, {Value::Int32(1), Value::Blob(std::string(600, 'm'))}};
-  const RecordSpec second{1, {Value::Int32(2), Value::Null()}};
-  const RecordSpec third{0, {Value::Int32(3), Value::Blob("short")}};
-  spec.records = {first};
+  TableDef def;
+  def.version = 5;
+  def.fields = {{"Id", kInteger}, {"Memo", kBlob, kSubMemo}};
+  const RecordDef first{0, {Value::Int32(1), Value::Blob(std::string(600, 'm'))}};
+  const RecordDef second{1, {Value::Int32(2), Value::Null()}};
+  const RecordDef third{0, {Value::Int32(3), Value::Blob("short")}};
+  def.records = {first};
   const auto dat_path = (TempDir() / "streamed.dat").string();
   {
-    TableFileWriter writer(spec, dat_path);
+    TableFileWriter writer(def, dat_path);
     writer.Add(second);
     writer.Add(third);
     writer.Close();
   }
-  spec.records = {first, second, third};
-  const TableFiles built = BuildTable(spec);
+  def.records = {first, second, third};
+  const TableFiles built = BuildTable(def);
   EXPECT_EQ(Slice(built.dat, 13, 4), (Bytes{3, 0, 0, 0}));
   EXPECT_EQ(ReadFile(dat_path), built.dat);
   EXPECT_EQ(ReadFile(TempDir() / "streamed.blb"), built.blb);
 
   // Rewriting the table without BLOB data drops the old .blb.
-  spec.records = {second};
-  WriteTable(spec, dat_path);
-  EXPECT_EQ(ReadFile(dat_path), BuildTable(spec).dat);
+  def.records = {second};
+  WriteTable(def, dat_path);
+  EXPECT_EQ(ReadFile(dat_path), BuildTable(def).dat);
   EXPECT_FALSE(std::filesystem::exists(TempDir() / "streamed.blb"));
 }
 

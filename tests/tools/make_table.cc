@@ -37,8 +37,8 @@ std::int64_t Clock(int hours, int minutes, int seconds) {
 
 // The example table: a small customer list that touches most field types,
 // holds a null, a deleted record, and a memo that needs two BLOB blocks.
-TableSpec ExampleTable() {
-  TableSpec t;
+TableDef ExampleTable() {
+  TableDef t;
   t.version = 6;
   t.description = "Example customers";
   t.fields = {
@@ -61,7 +61,7 @@ TableSpec ExampleTable() {
   const auto row = [](std::int32_t id, std::string name, std::optional<std::string> city, double amount,
                       double credit, std::int32_t since, double last_seen, bool active,
                       std::optional<std::string> notes, std::uint8_t status = 0) {
-    return RecordSpec{status,
+    return RecordDef{status,
                       {Value::Int32(id), Value::Str(name), city ? Value::Str(*city) : Value::Null(),
                        Value::Float(amount), Value::Float(credit), Value::Date(since),
                        Value::TimeStamp(last_seen), Value::Bool(active),
@@ -115,7 +115,7 @@ struct BenchRow {
   bool active = false;
 };
 
-std::vector<FieldSpec> BenchFields() {
+std::vector<FieldDef> BenchFields() {
   return {
       {"Id", kInteger, 0, 4},          {"Name", kString, 0, 30},  {"City", kString, 0, 20},
       {"Amount", kFloat, 0, 8},        {"Qty", kShortInt, 0, 2},  {"Price", kFloat, kSubCurrency, 8},
@@ -147,7 +147,7 @@ BenchRow MakeBenchRow(std::int32_t id, Draws& d) {
   return r;
 }
 
-RecordSpec BenchRecord(const BenchRow& r) {
+RecordDef BenchRecord(const BenchRow& r) {
   return {0,
           {Value::Int32(r.id), Value::Str(r.name), r.city ? Value::Str(*r.city) : Value::Null(),
            Value::Float(static_cast<double>(r.amount_cents) / 100.0), Value::Int16(r.qty),
@@ -201,17 +201,17 @@ std::string CsvLine(const BenchRow& r) {
 }
 
 void WriteBench(std::int32_t rows, const std::string& dat_path, const std::string* csv_path) {
-  TableSpec spec;
-  spec.version = 6;
-  spec.fields = BenchFields();
-  spec.record_count = rows;
-  TableFileWriter table(spec, dat_path);
+  TableDef def;
+  def.version = 6;
+  def.fields = BenchFields();
+  def.record_count = rows;
+  TableFileWriter table(def, dat_path);
   std::ofstream csv;
   if (csv_path) {
     csv.open(*csv_path, std::ios::binary | std::ios::trunc);
     if (!csv) throw std::runtime_error("cannot create " + *csv_path);
     std::string names;
-    for (const FieldSpec& f : spec.fields) names += (names.empty() ? "" : ",") + f.name;
+    for (const FieldDef& f : def.fields) names += (names.empty() ? "" : ",") + f.name;
     csv << names << "\r\n";
   }
   Draws draws(20240501);

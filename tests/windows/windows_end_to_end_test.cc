@@ -96,7 +96,7 @@ TEST_F(WindowsEndToEnd, CommandLineIsSplitByTheProgram) {
 }
 
 TEST_F(WindowsEndToEnd, QuotedFilterIsOneParameter) {
-  TableSpec t = IdName();
+  TableDef t = IdName();
   t.records.push_back({0, {Value::Int32(8), Value::Str("Brown")}});
   Write(t);
   const RunResult r = RunCommandLine(
@@ -124,7 +124,7 @@ TEST_F(WindowsEndToEnd, MultiByteCodePageIsSteppedByCharacters) {
 }
 
 TEST_F(WindowsEndToEnd, BlobFileBesideATableOnDriveC) {
-  TableSpec t;
+  TableDef t;
   t.fields = {{"Code", kString, 0, 8}, {"Memo", kBlob, kSubMemo}};
   t.records = {{0, {Value::Str("A1"), Value::Blob("kept in the BLOB file")}}};
   struct Case {
