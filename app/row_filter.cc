@@ -83,6 +83,7 @@ const RowFilter::Meaning& RowFilter::MeaningOf(const std::string& name) {
       }
     }
   }
+  meaning.substitute = meaning.kind == Meaning::kOther && UpperAscii(meaning.text) == "SUBSTITUTE";
   return meanings_.emplace(name, std::move(meaning)).first->second;
 }
 
@@ -90,8 +91,7 @@ void RowFilter::ResolveName(const TExpArgs& args, int arg_count, Variant& value,
   // The language always passes all argument slots, so the registry is still
   // asked after the host and its entries (PI) win over fields of that name.
   done = arg_count == 0;
-  const std::string name = value.IsString() ? value.AsString() : VarToText(value);
-  const Meaning& meaning = MeaningOf(name);
+  const Meaning& meaning = MeaningOf(value.IsString() ? value.AsString() : VarToText(value));
   switch (meaning.kind) {
     case Meaning::kText:
       value = Variant(meaning.text);
@@ -101,7 +101,7 @@ void RowFilter::ResolveName(const TExpArgs& args, int arg_count, Variant& value,
       break;
     case Meaning::kOther:
       value = Variant(meaning.text);
-      if (arg_count >= 3 && UpperAscii(meaning.text) == "SUBSTITUTE") value = Substitute(args[0], args[1], args[2]);
+      if (arg_count >= 3 && meaning.substitute) value = Substitute(args[0], args[1], args[2]);
       break;
   }
   if (value.IsString() ? value.AsString().empty() : value.IsEmptyOrNull()) value = Variant::Null();

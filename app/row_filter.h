@@ -39,6 +39,7 @@ class RowFilter {
     enum Kind { kText, kField, kOther } kind;
     std::string text;  // kText: the value; kOther: the name as resolved so far
     std::int32_t field = -1;
+    bool substitute = false;  // kOther named SUBSTITUTE, in any letter case
   };
 
   void ResolveName(const TExpArgs& args, int arg_count, Variant& value, bool& done);

@@ -594,11 +594,10 @@ bool TDBISAM::ReadBlobBlock(std::int64_t block) {
   if (position >= blob_size_) return false;
   blob_stream_->SetPosition(position);
   std::uint8_t* data = block_.data();
+  block_read_ = ReadZeroFilled(*blob_stream_, data, block_.size());
   if (Table().Info.Version() >= 6) {
-    block_read_ = ReadZeroFilled(*blob_stream_, data, block_.size());
     Decrypt(data, block_.size());
-  } else {
-    block_read_ = ReadZeroFilled(*blob_stream_, data, block_.size());
+  } else {  // older tables encrypt the block header and the data apart
     Decrypt(data, kBlobBlockHeaderSize);
     Decrypt(data + kBlobBlockHeaderSize, block_.size() - kBlobBlockHeaderSize);
   }
