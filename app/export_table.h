@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/run_settings.h"
-#include "cells/ze_cells.h"
-#include "dbisam/ze_dbisam.h"
+#include "cells/cell_model.h"
+#include "dbisam/table_reader.h"
 
 namespace tabdump {
 

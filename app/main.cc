@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "app/cmd_line_helper.h"
+#include "app/command_line.h"
 #include "app/export_table.h"
 #include "app/run_settings.h"
 #include "runtime/console.h"

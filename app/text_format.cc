@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "app/run_settings.h"
-#include "dbisam/ze_dbisam.h"
+#include "dbisam/table_reader.h"
 #include "runtime/convert.h"
 
 namespace tabdump {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "cells/zel_utils.h"
+#include "runtime/text_padding.h"
 #include "runtime/ascii_case.h"
 #include "expr/evaluator.h"
 #include "expr/expression_tree.h"

@@ -15,8 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "cells/ze_cells.h"
 #include "expr/expression_tree.h"
+#include "runtime/component.h"
 #include "runtime/variant.h"
 
 namespace tabdump {

@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
-#include "end_to_end_fixture.h"
-#include "every_kind_table.h"
-#include "table_writer.h"
+#include "tests/support/child_process.h"
+#include "tests/app/end_to_end_fixture.h"
+#include "tests/support/every_kind_table.h"
+#include "tests/support/table_writer.h"
 
 namespace tabdump::testing {
 namespace {

@@ -17,7 +17,7 @@
 #include <sys/wait.h>
 #include <vector>
 
-#include "table_writer.h"
+#include "tests/support/table_writer.h"
 
 namespace tabdump::testing {
 

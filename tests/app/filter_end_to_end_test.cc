@@ -1,5 +1,5 @@
 // Filters on real tables: which records the /WHERE= expression keeps.
-#include "end_to_end_fixture.h"
+#include "tests/app/end_to_end_fixture.h"
 
 namespace tabdump::testing {
 namespace {

@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "child_process.h"
-#include "end_to_end_fixture.h"
+#include "tests/support/child_process.h"
+#include "tests/app/end_to_end_fixture.h"
 
 namespace tabdump::testing {
 namespace {

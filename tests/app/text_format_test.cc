@@ -5,7 +5,7 @@
 #include <chrono>
 
 #include "app/run_settings.h"
-#include "dbisam/ze_dbisam.h"
+#include "dbisam/table_reader.h"
 
 namespace tabdump {
 namespace {

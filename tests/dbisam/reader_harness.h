@@ -13,11 +13,11 @@
 #include <utility>
 #include <vector>
 
-#include "dbisam/ze_dbisam.h"
+#include "dbisam/table_reader.h"
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
 #include "runtime/variant.h"
-#include "table_writer.h"
+#include "tests/support/table_writer.h"
 
 namespace tabdump::testing {
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "reader_harness.h"
+#include "tests/dbisam/reader_harness.h"
 #include "runtime/format_settings.h"
 
 namespace tabdump::testing {

@@ -11,7 +11,7 @@
 #include <new>
 #include <string>
 
-#include "reader_harness.h"
+#include "tests/dbisam/reader_harness.h"
 
 #if defined(__GLIBC__)
 #include <malloc.h>

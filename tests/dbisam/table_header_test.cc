@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "reader_harness.h"
+#include "tests/dbisam/reader_harness.h"
 
 namespace tabdump::testing {
 namespace {

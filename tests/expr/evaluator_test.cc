@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "expr_test_support.h"
+#include "tests/expr/expr_test_support.h"
 
 namespace tabdump {
 namespace {

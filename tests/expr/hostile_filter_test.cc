@@ -10,9 +10,9 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
+#include "tests/support/child_process.h"
 #include "expr/expression_tree.h"
-#include "expr_test_support.h"
+#include "tests/expr/expr_test_support.h"
 
 namespace tabdump {
 namespace {

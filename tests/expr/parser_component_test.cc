@@ -4,7 +4,7 @@
 
 #include <vector>
 
-#include "expr_test_support.h"
+#include "tests/expr/expr_test_support.h"
 
 namespace tabdump {
 namespace {

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/cmd_line_helper.h"
+#include "app/command_line.h"
 #include "app/run_settings.h"
 #include "runtime/exceptions.h"
 

@@ -15,9 +15,9 @@
 #include <string>
 
 #include "app/export_table.h"
-#include "cells/ze_cells.h"
-#include "dbisam/ze_dbisam.h"
-#include "every_kind_table.h"
+#include "cells/cell_model.h"
+#include "dbisam/table_reader.h"
+#include "tests/support/every_kind_table.h"
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
 

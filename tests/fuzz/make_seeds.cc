@@ -19,9 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "every_kind_table.h"
-#include "fuzz_table_input.h"
-#include "table_writer.h"
+#include "tests/support/every_kind_table.h"
+#include "tests/fuzz/fuzz_table_input.h"
+#include "tests/support/table_writer.h"
 
 namespace {
 

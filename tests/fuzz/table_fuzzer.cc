@@ -16,8 +16,8 @@
 #include <string>
 
 #include "app/text_format.h"
-#include "dbisam/ze_dbisam.h"
-#include "fuzz_table_input.h"
+#include "dbisam/table_reader.h"
+#include "tests/fuzz/fuzz_table_input.h"
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
 

@@ -4,7 +4,7 @@
 // raw bytes, null) and a name with a space in it.
 #pragma once
 
-#include "table_writer.h"
+#include "tests/support/table_writer.h"
 
 namespace tabdump::fuzzing {
 

@@ -1,4 +1,4 @@
-#include "table_writer.h"
+#include "tests/support/table_writer.h"
 
 #include <algorithm>
 #include <bit>

@@ -1,6 +1,6 @@
 // Checks the writer against offsets worked out by hand from the file layouts,
 // so that reader tests built on it rest on known bytes.
-#include "table_writer.h"
+#include "tests/support/table_writer.h"
 
 #include <gtest/gtest.h>
 

@@ -23,7 +23,7 @@
 #include <string_view>
 #include <vector>
 
-#include "table_writer.h"
+#include "tests/support/table_writer.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "dbisam/ze_dbisam.h"
+#include "dbisam/table_reader.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "cells/spreadsheet_file.h"
+#include "cells/reader_base.h"
 
 #include <gtest/gtest.h>
 

@@ -1,10 +1,8 @@
-// Text filling used by the expression functions, and the readers' exceptions
-// (declared with the other exception classes in runtime/exceptions.h).
+// Text filling and cutting to a width, for the expression functions PADL and
+// PADR.
 #pragma once
 
 #include <string>
-
-#include "runtime/exceptions.h"
 
 namespace tabdump {
 

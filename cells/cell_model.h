@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/component.h"
 #include "runtime/currency.h"
 #include "runtime/variant.h"
 
@@ -111,15 +112,6 @@ class TSpreadSheetCells {
 
  private:
   std::vector<std::unique_ptr<TSpreadSheetRow>> rows_;
-};
-
-// A component: an object with an owner and a name.
-class TComponent {
- public:
-  explicit TComponent(TComponent* owner = nullptr) : Owner(owner) {}
-  virtual ~TComponent() = default;
-  TComponent* Owner;
-  std::string Name;
 };
 
 class TSpreadSheet : public TComponent {

@@ -11,7 +11,7 @@
 #include <memory>
 #include <string>
 
-#include "cells/ze_cells.h"
+#include "cells/cell_model.h"
 #include "runtime/stream.h"
 
 namespace tabdump {

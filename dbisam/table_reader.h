@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "cells/spreadsheet_file.h"
+#include "cells/reader_base.h"
 #include "dbisam/table_format.h"
 #include "runtime/stream.h"
 

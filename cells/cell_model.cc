@@ -1,4 +1,4 @@
-#include "cells/ze_cells.h"
+#include "cells/cell_model.h"
 
 #include <limits>
 

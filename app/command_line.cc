@@ -1,4 +1,4 @@
-#include "app/cmd_line_helper.h"
+#include "app/command_line.h"
 
 #include <algorithm>
 

@@ -1,10 +1,9 @@
-#include "cells/ze_cells.h"
+#include "cells/cell_model.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 
-#include "cells/zel_utils.h"
 #include "runtime/exceptions.h"
 
 namespace tabdump {
@@ -83,14 +82,6 @@ TEST(Bcd, BeyondTheCurrencyRangeIsExactText) {
   huge_count[0] = 200;
   EXPECT_FALSE(BcdToCurrency(BcdBytes(huge_count), result));
   EXPECT_EQ(BcdToText(BcdBytes(huge_count), '.').substr(0, 5), "12345");
-}
-
-TEST(TextFill, PadAndCut) {
-  EXPECT_EQ(PadLeftStr("abc", 5, '*'), "**abc");
-  EXPECT_EQ(PadRightStr("abcdef", 4, '*'), "abcd");
-  EXPECT_EQ(PadLeftStr("abc", 0, '*'), "");
-  EXPECT_EQ(PadRightStr("ab", 4, '*'), "ab**");
-  EXPECT_EQ(FillStr('x', -1), "");
 }
 
 TEST(Cells, SetCellStoresValuesAndGrowsTheUsedExtent) {

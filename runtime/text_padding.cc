@@ -1,4 +1,4 @@
-#include "cells/zel_utils.h"
+#include "runtime/text_padding.h"
 
 namespace tabdump {
 
