@@ -47,14 +47,12 @@ Variant Substitute(const Variant& x, const Variant& from_list, const Variant& to
 }
 
 RowFilter::RowFilter(TA& sink) : sink_(sink) {
-  parser_.OnEvaluate = [this](TZelParser&, const std::string&, const TExpArgs& args, int arg_count, bool,
-                              Variant& value, bool& done) { ResolveName(args, arg_count, value, done); };
+  parser_.OnEvaluate = [this](TZelParser&, const std::string&, const TExpArgs& args, int, bool, Variant& value,
+                              bool& done) { ResolveName(args, value, done); };
   parser_.SetText(sink_.FilterText);
 }
 
 RowFilter::~RowFilter() = default;
-
-Variant RowFilter::Evaluate() { return parser_.Calculate(); }
 
 bool RowFilter::Accepts() {
   parser_.Check(true);
@@ -87,10 +85,10 @@ const RowFilter::Meaning& RowFilter::MeaningOf(const std::string& name) {
   return meanings_.emplace(name, std::move(meaning)).first->second;
 }
 
-void RowFilter::ResolveName(const TExpArgs& args, int arg_count, Variant& value, bool& done) {
-  // The language always passes all argument slots, so the registry is still
-  // asked after the host and its entries (PI) win over fields of that name.
-  done = arg_count == 0;
+void RowFilter::ResolveName(const TExpArgs& args, Variant& value, bool& done) {
+  // The answer is never final: the function registry is asked after the host,
+  // so that its entries (PI) win over fields of the same name.
+  done = false;
   const Meaning& meaning = MeaningOf(value.IsString() ? value.AsString() : VarToText(value));
   switch (meaning.kind) {
     case Meaning::kText:
@@ -101,7 +99,9 @@ void RowFilter::ResolveName(const TExpArgs& args, int arg_count, Variant& value,
       break;
     case Meaning::kOther:
       value = Variant(meaning.text);
-      if (arg_count >= 3 && meaning.substitute) value = Substitute(args[0], args[1], args[2]);
+      // The language hands over every argument slot, written or not; the
+      // unwritten ones are empty.
+      if (meaning.substitute) value = Substitute(args[0], args[1], args[2]);
       break;
   }
   if (value.IsString() ? value.AsString().empty() : value.IsEmptyOrNull()) value = Variant::Null();

@@ -26,8 +26,6 @@ class RowFilter {
  public:
   explicit RowFilter(TA& sink);
   ~RowFilter();
-  // The filter's value for the current record.
-  Variant Evaluate();
   // That value as a Boolean; Null or a text that is no Boolean raises
   // "Invalid variant type conversion".
   bool Accepts();
@@ -42,7 +40,7 @@ class RowFilter {
     bool substitute = false;  // kOther named SUBSTITUTE, in any letter case
   };
 
-  void ResolveName(const TExpArgs& args, int arg_count, Variant& value, bool& done);
+  void ResolveName(const TExpArgs& args, Variant& value, bool& done);
   const Meaning& MeaningOf(const std::string& name);
 
   TA& sink_;

@@ -72,24 +72,6 @@ void AppendQuoted(std::string& out, std::string_view text, std::string_view q) {
 
 }  // namespace
 
-std::string AlignRight(std::string_view text, int width) {
-  std::string out;
-  AppendAligned(out, text, width, true);
-  return out;
-}
-
-std::string AlignLeft(std::string_view text, int width) {
-  std::string out;
-  AppendAligned(out, text, width, false);
-  return out;
-}
-
-std::string QuoteValue(std::string_view text, std::string_view qualifier) {
-  std::string out;
-  AppendQuoted(out, text, qualifier);
-  return out;
-}
-
 void AppendValueText(std::string& out, const Variant& value) { AppendVarText(out, value); }
 
 LineBuilder::LineBuilder(std::string delimiter, std::string qualifier, bool fixed_width)

@@ -16,17 +16,15 @@ struct TDBISAMFieldInfo;
 int FieldWidth(const TDBISAMFieldInfo& field);
 // The numeric types are right-justified in fixed-width record lines.
 bool IsRightAligned(std::uint8_t field_type);
-std::string AlignRight(std::string_view text, int width);
-std::string AlignLeft(std::string_view text, int width);
-// Every occurrence of the qualifier inside the text doubled, and the whole
-// enclosed in qualifiers.
-std::string QuoteValue(std::string_view text, std::string_view qualifier);
 
 // The text of a row value in the output: Null is empty, a string is used as
 // it stands, and every other value follows the regional settings.
 void AppendValueText(std::string& out, const Variant& value);
 
-// Builds one line from the texts of the selected fields.
+// Builds one line from the texts of the selected fields.  A text in
+// fixed-width output is padded with spaces to its column (never cut); a
+// qualified text has every occurrence of the qualifier doubled and stands
+// between two qualifiers; an empty text adds nothing but its delimiter.
 class LineBuilder {
  public:
   LineBuilder(std::string delimiter, std::string qualifier, bool fixed_width);

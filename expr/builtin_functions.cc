@@ -8,15 +8,15 @@
 #include <string>
 #include <vector>
 
-#include "runtime/text_padding.h"
-#include "runtime/ascii_case.h"
 #include "expr/evaluator.h"
 #include "expr/expression_tree.h"
+#include "runtime/ascii_case.h"
 #include "runtime/clock.h"
 #include "runtime/convert.h"
 #include "runtime/datetime.h"
 #include "runtime/exceptions.h"
 #include "runtime/format_settings.h"
+#include "runtime/text_padding.h"
 
 namespace tabdump {
 namespace {
@@ -899,6 +899,8 @@ const TBuiltinFunction* FindBuiltin(std::string_view name) {
   }
   return nullptr;
 }
+
+std::span<const TBuiltinFunction> AllBuiltins() { return kBuiltins; }
 
 std::uint32_t RandomState() { return random_state; }
 void SetRandomState(std::uint32_t state) { random_state = state; }

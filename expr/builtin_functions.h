@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 #include <string_view>
 
 #include "runtime/variant.h"
@@ -22,6 +23,8 @@ struct TBuiltinFunction {
 
 // The entry for `name`, letters a-z compared without case; null when none.
 const TBuiltinFunction* FindBuiltin(std::string_view name);
+// Every entry, for the tests that try each built-in with hostile arguments.
+std::span<const TBuiltinFunction> AllBuiltins();
 
 // The state of RANDOM, shared by the whole process.  It starts at 0 and is
 // never seeded from the clock, so every run draws the same sequence; tests

@@ -1,7 +1,7 @@
 #include "expr/parser_component.h"
 
-#include "runtime/ascii_case.h"
 #include "expr/tokenizer.h"
+#include "runtime/ascii_case.h"
 #include "runtime/exceptions.h"
 
 namespace tabdump {

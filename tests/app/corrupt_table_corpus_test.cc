@@ -3,10 +3,11 @@
 // member set to 0, 1, its largest value and a negative one; the files cut at
 // every descriptor and record boundary and a byte either side; BLOB chains
 // that loop, lead past the file or claim 2 GB), each converted by the real
-// tabdump.  Every run must end by itself within a few seconds, in a few tens
-// of MB, with exit status 0 and a complete output or exit status 1 and the
-// two-line error report of a reader's refusal.  A sanitizer report, a crash,
-// a hang or a standard library exception fails the case.
+// tabdump.  Every run must end by itself (one still running after 30 s is
+// taken for a hang), in a few tens of MB, with exit status 0 and a complete
+// output or exit status 1 and the two-line error report of a reader's
+// refusal.  A sanitizer report, a crash, a hang or a standard library
+// exception fails the case.
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -15,8 +16,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/child_process.h"
 #include "tests/app/end_to_end_fixture.h"
+#include "tests/support/child_process.h"
 #include "tests/support/every_kind_table.h"
 #include "tests/support/table_writer.h"
 
@@ -388,7 +389,6 @@ class CorruptTableCorpus : public EndToEnd, public ::testing::WithParamInterface
     const Outcome o = Convert(d.files);
     const testing::ChildResult& run = o.run;
     ASSERT_FALSE(run.timed_out) << "still running after 30 s";
-    EXPECT_LT(run.seconds, 5.0);
     EXPECT_LE(run.peak_rss_kb, limit_kb);
     ASSERT_TRUE(run.exit_status == 0 || run.exit_status == 1)
         << "exit status " << run.exit_status << ", signal " << run.signal << "\n"

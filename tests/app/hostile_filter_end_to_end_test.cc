@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "tests/support/child_process.h"
 #include "tests/app/end_to_end_fixture.h"
+#include "tests/support/child_process.h"
 
 namespace tabdump::testing {
 namespace {
@@ -40,7 +40,6 @@ TEST_F(EndToEnd, HostileFiltersEndWithOneReportInBoundedMemory) {
     EXPECT_EQ(r.exit_status, 1) << filter.substr(0, 60);
     EXPECT_TRUE(r.output.starts_with(ReportHead("EZelParseException"))) << r.output;
     EXPECT_TRUE(r.output.ends_with(".\n" + message)) << r.output;
-    EXPECT_LT(r.seconds, 10.0) << filter.substr(0, 60);
     // The 10 MB texts may be made until the limit is reached; no more.
     EXPECT_LT(r.peak_rss_kb, sound.peak_rss_kb + 160 * 1024) << filter.substr(0, 60);
     EXPECT_EQ(ReadFile(Path("out.txt")), "");

@@ -2,41 +2,58 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <string>
+#include <string_view>
 
 #include "app/run_settings.h"
 #include "dbisam/table_reader.h"
+#include "tests/support/growth.h"
 
 namespace tabdump {
 namespace {
 
-TEST(TextFormat, QuoteValueDoublesTheQualifier) {
-  EXPECT_EQ(QuoteValue("O'Hara", "'"), "'O''Hara'");
-  EXPECT_EQ(QuoteValue("", "\""), "\"\"");
-  EXPECT_EQ(QuoteValue("abc", ""), "abc");
-  EXPECT_EQ(QuoteValue("a<>b", "<>"), "<>a<><>b<>");
+// One field's text through a line builder: delimited (TAB), qualified with
+// `qualifier`, or justified to `width` when it is above 0.
+std::string OneField(std::string_view text, const std::string& qualifier, int width = 0, bool right = false) {
+  LineBuilder line("\t", qualifier, width > 0);
+  line.Begin();
+  line.Add(text, width, right);
+  return line.Line();
+}
+
+TEST(TextFormat, QualifierIsDoubledInsideTheValue) {
+  EXPECT_EQ(OneField("O'Hara", "'"), "'O''Hara'");
+  EXPECT_EQ(OneField("\"", "\""), "\"\"\"\"");
+  EXPECT_EQ(OneField("abc", NoneMark), "abc");
+  EXPECT_EQ(OneField("", "\""), "");  // an empty value, not even the qualifiers
+  EXPECT_EQ(OneField("a<>b", "<>"), "<>a<><>b<>");
   // xx goes in before positions 2 and 1, then around the whole: 2 + 7 + 2.
-  EXPECT_EQ(QuoteValue("xxx", "xx"), std::string(11, 'x'));
+  EXPECT_EQ(OneField("xxx", "xx"), std::string(11, 'x'));
+}
+
+TEST(TextFormat, JustifiedTextsAreNeverCut) {
+  EXPECT_EQ(OneField("42", NoneMark, 5, true), "   42");
+  EXPECT_EQ(OneField("42", NoneMark, 5, false), "42   ");
+  EXPECT_EQ(OneField("toolong", NoneMark, 3, false), "toolong");
+  EXPECT_EQ(OneField("", "'", 2, true), "'  '");  // a padded empty value is qualified
 }
 
 // A qualifier of several characters is copied in by position; each copy
 // once moved the rest of the text, which took minutes for a long memo.
-TEST(TextFormat, QuoteValueTakesLinearTime) {
-  std::string text, doubled;
-  for (int i = 0; i < 500000; ++i) {
-    text += "ab";
-    doubled += "abab";
-  }
-  const auto start = std::chrono::steady_clock::now();
-  const std::string quoted = QuoteValue(text, "ab");
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(3));
-  EXPECT_TRUE(quoted == "ab" + doubled + "ab") << quoted.size();
-}
-
-TEST(TextFormat, AlignNeverCuts) {
-  EXPECT_EQ(AlignRight("42", 5), "   42");
-  EXPECT_EQ(AlignLeft("42", 5), "42   ");
-  EXPECT_EQ(AlignLeft("toolong", 3), "toolong");
+TEST(TextFormat, QualifyingTakesLinearTime) {
+  std::string sample;
+  const double growth = testing::FourfoldGrowth(
+      100000,
+      [](long pairs) {
+        std::string text;
+        for (long i = 0; i < pairs; ++i) text += "ab";
+        return text;
+      },
+      [&](const std::string& text) { sample = OneField(text, "ab"); });
+  EXPECT_LT(growth, testing::kLinearGrowthLimit);
+  // Every "ab" doubled, and the whole between two more.
+  EXPECT_EQ(sample.size(), 400000u * 4 + 4);
+  EXPECT_TRUE(sample.starts_with("abababab") && sample.ends_with("ababab"));
 }
 
 TDBISAMFieldInfo Field(const std::string& name, std::uint8_t type, std::uint16_t size) {

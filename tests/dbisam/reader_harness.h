@@ -7,6 +7,7 @@
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
+#include <iomanip>
 #include <memory>
 #include <sstream>
 #include <string>
@@ -17,6 +18,7 @@
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
 #include "runtime/variant.h"
+#include "tests/support/show_value.h"
 #include "tests/support/table_writer.h"
 
 namespace tabdump::testing {
@@ -35,33 +37,6 @@ struct CellCall {
   std::size_t string_capacity;
 };
 
-inline std::string Describe(const Variant& v) {
-  std::ostringstream out;
-  out << VarTypeName(v.type());
-  switch (v.type()) {
-    case VarType::Integer: out << ' ' << v.AsInteger(); break;
-    case VarType::Int64: out << ' ' << v.AsInt64(); break;
-    case VarType::Currency: out << ' ' << v.AsCurrency().units << "/10000"; break;
-    case VarType::Double:
-    case VarType::DateTime: out.precision(17); out << ' ' << v.AsDouble(); break;
-    case VarType::Boolean: out << ' ' << (v.AsBoolean() ? "True" : "False"); break;
-    case VarType::String: {
-      out << " \"";
-      for (unsigned char c : v.AsString()) {
-        if (c >= 32 && c < 127) {
-          out << c;
-        } else {
-          out << "\\x" << std::hex << static_cast<int>(c) << std::dec;
-        }
-      }
-      out << '"';
-      break;
-    }
-    default: break;
-  }
-  return out.str();
-}
-
 // Same kind and payload; doubles and date-times may differ in the last few
 // bits, since the expected values are written as decimal literals.
 inline ::testing::AssertionResult SameValue(const Variant& actual, const Variant& expected) {
@@ -72,7 +47,11 @@ inline ::testing::AssertionResult SameValue(const Variant& actual, const Variant
     same = std::fabs(a - e) <= 1e-12 * std::fmax(1.0, std::fabs(e));
   }
   if (same) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "got " << Describe(actual) << ", expected " << Describe(expected);
+  auto failure = ::testing::AssertionFailure() << "got " << Show(actual) << ", expected " << Show(expected);
+  if (actual.type() == expected.type() && actual.type() == VarType::Double) {
+    failure << " (" << std::setprecision(17) << actual.AsDouble() << " against " << expected.AsDouble() << ")";
+  }
+  return failure;
 }
 
 // A scratch folder for files the reader opens by name, one per test so that

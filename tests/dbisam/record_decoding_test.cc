@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/dbisam/reader_harness.h"
 #include "runtime/format_settings.h"
+#include "tests/dbisam/reader_harness.h"
 
 namespace tabdump::testing {
 namespace {

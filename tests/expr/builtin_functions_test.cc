@@ -13,13 +13,7 @@ using testing::Case;
 // (currency), T=2020-01-01 (43831), S="abc", N null, E empty; "..." is a
 // plain text.  The clock stands at 2020-01-01 12:00 and the settings are ISO
 // (yyyy-mm-dd, full stop, AM/PM).
-class BuiltinFunctionsTest : public testing::ExprHostTest {
- protected:
-  template <std::size_t N>
-  void Check(const Case (&cases)[N]) {
-    for (const Case& c : cases) EXPECT_EQ(Eval(c.input), c.expected) << c.input;
-  }
-};
+using BuiltinFunctionsTest = testing::ExprHostTest;
 
 TEST_F(BuiltinFunctionsTest, Substr) {
   Check({

@@ -15,16 +15,7 @@ using testing::Show;
 // (integers); W=5e9, WMAX=2^63-1, WMAX1=2^63-2 (64-bit); D=2.5; C=1.5
 // (currency); T=2020-01-01 (43831); B=true, BF=false; S="abc", S2="2",
 // SN="1,234.5"; N null; E empty.  "..." is a plain text.
-class EvaluatorTest : public testing::ExprHostTest {
- protected:
-  void Check(const Case* begin, const Case* end) {
-    for (const Case* c = begin; c != end; ++c) EXPECT_EQ(Eval(c->input), c->expected) << c->input;
-  }
-  template <std::size_t N>
-  void Check(const Case (&cases)[N]) {
-    Check(cases, cases + N);
-  }
-};
+using EvaluatorTest = testing::ExprHostTest;
 
 TEST_F(EvaluatorTest, LiteralsAndGrouping) {
   Check({

@@ -1,5 +1,5 @@
-// Shared pieces of the expression-language tests: a printed form of values
-// and errors, and a host that answers names with values of every kind.
+// Shared pieces of the expression-language tests: a printed form of
+// outcomes (values and errors), and a host that answers names with values of every kind.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,20 +13,15 @@
 #include "runtime/convert.h"
 #include "runtime/exceptions.h"
 #include "runtime/format_settings.h"
+#include "tests/support/show_value.h"
 
 namespace tabdump::testing {
 
-// "Kind text": Double 7, Integer 120, String abc, Boolean true, Null.
-inline std::string Show(const Variant& v) {
-  std::string out = VarTypeName(v.type());
-  switch (v.type()) {
-    case VarType::Empty:
-    case VarType::Null: return out;
-    case VarType::Boolean: return out + (v.AsBoolean() ? " true" : " false");
-    case VarType::DateTime: out += ' '; AppendDouble(out, v.AsDateTime(), FormatSettings::Iso()); return out;
-    default: out += ' '; AppendVarText(out, v, FormatSettings::Iso()); return out;
-  }
-}
+// One line of filter text and the outcome it must have.
+struct Case {
+  const char* input;
+  const char* expected;
+};
 
 // The printed value, or "EClass: message" for an exception of the program.
 template <typename F>
@@ -83,14 +78,14 @@ class ExprHostTest : public ::testing::Test {
     return Outcome([&] { return parser.Calculate(); });
   }
 
+  template <std::size_t N>
+  void Check(const Case (&cases)[N]) {
+    for (const Case& c : cases) EXPECT_EQ(Eval(c.input), c.expected) << c.input;
+  }
+
   ScopedSettings settings_;
   std::map<std::string, Variant> fields;
   TZelParser parser;
-};
-
-struct Case {
-  const char* input;
-  const char* expected;
 };
 
 }  // namespace tabdump::testing

@@ -2,9 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
-
 #include "tests/expr/expr_test_support.h"
+#include "tests/support/growth.h"
 
 namespace tabdump {
 namespace {
@@ -118,15 +117,20 @@ TEST(ExpressionTreeTest, NestingIsBounded) {
   EXPECT_EQ(Tree(Repeat("F(", 100) + "1" + Repeat(")", 100)), Repeat("F(", 100) + "1" + Repeat(")", 100));
   EXPECT_EQ(Tree(Repeat("F(", 300) + "1" + Repeat(")", 300)), too_deep);
 
-  // A flat chain nests one level per operator; a long one is refused quickly.
-  const auto start = std::chrono::steady_clock::now();
+  // A flat chain nests one level per operator, and parentheses alone do not
+  // nest the tree, however many there are; either is read in time linear in
+  // its length.
   EXPECT_EQ(Tree("1" + Repeat("+1", 20000)), too_deep);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(1));
-
-  // Parentheses alone do not nest the tree, however many there are.
-  const auto strip_start = std::chrono::steady_clock::now();
   EXPECT_EQ(Tree(Repeat("(", 50000) + "a+b" + Repeat(")", 50000)), "(+ a b)");
-  EXPECT_LT(std::chrono::steady_clock::now() - strip_start, std::chrono::seconds(1));
+  const double chain_growth = testing::FourfoldGrowth(
+      20000, [](long n) { return "1" + Repeat("+1", static_cast<int>(n)); },
+      [](const std::string& text) { EXPECT_EQ(Tree(text).substr(0, 18), "EZelParseException"); });
+  EXPECT_LT(chain_growth, testing::kLinearGrowthLimit);
+  const double parentheses_growth = testing::FourfoldGrowth(
+      50000,
+      [](long n) { return Repeat("(", static_cast<int>(n)) + "a+b" + Repeat(")", static_cast<int>(n)); },
+      [](const std::string& text) { EXPECT_EQ(Tree(text), "(+ a b)"); });
+  EXPECT_LT(parentheses_growth, testing::kLinearGrowthLimit);
 }
 
 }  // namespace

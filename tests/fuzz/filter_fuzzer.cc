@@ -17,9 +17,9 @@
 #include "app/export_table.h"
 #include "cells/cell_model.h"
 #include "dbisam/table_reader.h"
-#include "tests/support/every_kind_table.h"
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
+#include "tests/support/every_kind_table.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/every_kind_table.h"
 #include "tests/fuzz/fuzz_table_input.h"
+#include "tests/support/every_kind_table.h"
 #include "tests/support/table_writer.h"
 
 namespace {

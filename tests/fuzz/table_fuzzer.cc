@@ -17,9 +17,9 @@
 
 #include "app/text_format.h"
 #include "dbisam/table_reader.h"
-#include "tests/fuzz/fuzz_table_input.h"
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
+#include "tests/fuzz/fuzz_table_input.h"
 
 namespace {
 
