@@ -66,16 +66,32 @@ TDBISAMFieldInfo Field(const std::string& name, std::uint8_t type, std::uint16_t
   return f;
 }
 
-TEST(TextFormat, FieldWidthByTypeRaisedToTheName) {
-  EXPECT_EQ(FieldWidth(Field("Id", 6, 0)), 16);
-  EXPECT_EQ(FieldWidth(Field("Qty", 5, 0)), 8);
-  EXPECT_EQ(FieldWidth(Field("Amount", 7, 0)), 15);
-  EXPECT_EQ(FieldWidth(Field("Big", 18, 0)), 18);
+// Every field type's column in fixed-width output: the numeric types have a
+// width of their own and stand right-justified; the others take the field's
+// Size (here 3) and stand left-justified.
+TEST(TextFormat, ColumnOfEveryFieldType) {
+  struct Column {
+    std::uint8_t type;
+    int width;
+    bool right;
+  };
+  const Column columns[] = {
+      {1, 3, false},   {2, 3, false},   {3, 3, false},  {4, 3, false},   {5, 8, true},    {6, 16, true},
+      {7, 15, true},   {8, 15, true},   {9, 3, false},  {10, 3, false},  {11, 3, false},  {12, 8, true},
+      {13, 16, true},  {14, 15, true},  {15, 3, false}, {16, 3, false},  {17, 3, false},  {18, 18, true},
+      {19, 18, true},  {20, 3, false},  {21, 3, false}, {22, 3, false},  {23, 3, false},  {0, 3, false},
+      {99, 3, false},
+  };
+  for (const Column& c : columns) {
+    EXPECT_EQ(FieldWidth(Field("X", c.type, 3)), c.width) << "type " << int{c.type};
+    EXPECT_EQ(IsRightAligned(c.type), c.right) << "type " << int{c.type};
+  }
+}
+
+TEST(TextFormat, ColumnIsWidenedToTheName) {
   EXPECT_EQ(FieldWidth(Field("Description", 1, 5)), 11);
+  EXPECT_EQ(FieldWidth(Field("AVeryLongFieldName", 6, 0)), 18);
   EXPECT_EQ(FieldWidth(Field("N", 1, 30)), 30);
-  EXPECT_TRUE(IsRightAligned(13));
-  EXPECT_FALSE(IsRightAligned(2));
-  EXPECT_FALSE(IsRightAligned(1));
 }
 
 TEST(TextFormat, LineBuilderDelimitsQualifiesAndJustifies) {
