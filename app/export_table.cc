@@ -82,10 +82,16 @@ void ConvertRecords(TA& sink, const RunSettings& settings, const std::vector<Col
   TDBISAMTableInfo info;
   reader.GetTableInfo(info);
   const std::int64_t record_count = info.RecordCount();
+  // Two ends: as many lines written as the header counts records (deleted and
+  // filtered records do not count, so this end may never come), or the table
+  // file exhausted — with at most one byte left, no record can follow.
   std::int32_t written = 0;
   while (written < record_count) {
     if (source.Position() >= source.Size() - 1) break;
     sink.RowBuffer->ClearValues();
+    // The reader takes the next record at the stream's position; the index
+    // and row it is given only label the cells it reports, and they count
+    // the lines written, not the records read.
     bool accepted = reader.ReadRecord(written, written);
     if (accepted && !settings.FilterText.empty()) accepted = sink.FilterAccepts();
     if (!accepted) continue;
