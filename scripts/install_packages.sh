@@ -1,0 +1,110 @@
+#!/usr/bin/env bash
+# Installs the Debian or Ubuntu packages that a group of tasks needs and that
+# this machine lacks, through apt-get (with sudo when not run as root).  A
+# machine that has everything is left alone: nothing is updated or installed.
+#
+#   scripts/install_packages.sh GROUP...
+#
+# Groups:
+#   build    cmake, g++ and make: enough to build tabdump
+#   test     the build group, GoogleTest and the tools the tests drive
+#            (sqlite3, man-db to render the manual page)
+#   package  dpkg-deb and file, for the .deb that CPack makes
+#   windows  the mingw-w64 cross compiler and Wine, without the recommended
+#            packages (fonts, 32-bit Wine, sound), which the tests do not need
+#   fuzz     clang and its libFuzzer runtime
+#   bench    sqlite3, bc and GNU time
+set -euo pipefail
+
+plain=()    # installed with their recommended packages
+lean=()     # installed without them
+
+have_command() { command -v "$1" >/dev/null 2>&1; }
+
+need() {  # need LIST PACKAGE TEST...
+  local list=$1 package=$2
+  shift 2
+  if ! "$@"; then
+    if [ "$list" = lean ]; then lean+=("$package"); else plain+=("$package"); fi
+  fi
+}
+
+fuzzer_works() {
+  have_command clang++ || return 1
+  local probe
+  probe=$(mktemp -d)
+  echo 'extern "C" int LLVMFuzzerTestOneInput(const unsigned char*, unsigned long) { return 0; }' >"$probe/p.cc"
+  clang++ -fsanitize=fuzzer "$probe/p.cc" -o "$probe/p" >/dev/null 2>&1
+  local status=$?
+  rm -rf "$probe"
+  return $status
+}
+
+wine_present() { have_command wine || have_command wine64 || [ -x /usr/lib/wine/wine64 ]; }
+
+for group in "$@"; do
+  case "$group" in
+    build | test)
+      need plain cmake have_command cmake
+      need plain g++ have_command g++
+      need plain make have_command make
+      if [ "$group" = test ]; then
+        need plain libgtest-dev test -f /usr/include/gtest/gtest.h
+        need plain sqlite3 have_command sqlite3
+        need lean man-db have_command man
+      fi
+      ;;
+    package)
+      need plain dpkg-dev have_command dpkg-deb
+      need plain file have_command file
+      ;;
+    windows)
+      need lean g++-mingw-w64-x86-64-posix have_command x86_64-w64-mingw32-g++-posix
+      need lean wine64 wine_present
+      ;;
+    fuzz)
+      need plain clang fuzzer_works
+      need plain libclang-rt-dev fuzzer_works
+      ;;
+    bench)
+      need plain sqlite3 have_command sqlite3
+      need plain bc have_command bc
+      need plain time test -x /usr/bin/time
+      ;;
+    *)
+      echo "install_packages.sh: unknown group '$group'" >&2
+      exit 2
+      ;;
+  esac
+done
+
+[ ${#plain[@]} -gt 0 ] || [ ${#lean[@]} -gt 0 ] || exit 0
+
+# The same package may be wanted by two groups.
+mapfile -t plain < <(printf '%s\n' "${plain[@]}" | sort -u | sed '/^$/d')
+mapfile -t lean < <(printf '%s\n' "${lean[@]}" | sort -u | sed '/^$/d')
+
+if [ "$(id -u)" -eq 0 ]; then
+  as_root=()
+elif have_command sudo; then
+  as_root=(sudo)
+else
+  echo "These packages are missing: ${plain[*]} ${lean[*]}" >&2
+  echo "Install them as root (apt-get install ...), or install sudo, and run this again." >&2
+  exit 1
+fi
+if ! have_command apt-get; then
+  echo "These packages are missing: ${plain[*]} ${lean[*]}; this is no Debian or Ubuntu system (no apt-get):" >&2
+  echo "install their equivalents and run this again." >&2
+  exit 1
+fi
+
+echo "Installing: ${plain[*]} ${lean[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+if [ ${#plain[@]} -gt 0 ]; then
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q "${plain[@]}"
+fi
+if [ ${#lean[@]} -gt 0 ]; then
+  "${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${lean[@]}"
+fi
