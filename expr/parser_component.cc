@@ -57,21 +57,21 @@ void TZelParser::ResolveName(const std::string& eval, const TExpArgs& args, bool
   DoEvaluate(eval, args, is_child, value);
 }
 
-void TZelParser::DoEvaluate(const std::string& Eval, const TExpArgs& Args, bool IsChild, Variant& Value) {
+void TZelParser::DoEvaluate(const std::string& eval, const TExpArgs& args, bool is_child, Variant& value) {
   bool done = false;
   if (!ProcessBeforeEvent && OnEvaluate) {
-    OnEvaluate(*this, Eval, Args, kArgSlots, IsChild, Value, done);
-    // Without Done, a registry entry of the same name still has the last word.
+    OnEvaluate(*this, eval, args, kArgSlots, is_child, value, done);
+    // Without done, a registry entry of the same name still has the last word.
     if (done) return;
   } else {
-    Value = Variant(Eval);
+    value = Variant(eval);
   }
-  if (TZelParserFunction* entry = FunctionRegistry().Find(Eval)) {
-    entry->SetArgs(Args);
-    Value = entry->Evaluate();
+  if (TZelParserFunction* entry = FunctionRegistry().Find(eval)) {
+    entry->SetArgs(args);
+    value = entry->Evaluate();
     return;
   }
-  if (ProcessBeforeEvent && OnEvaluate) OnEvaluate(*this, Eval, Args, kArgSlots, IsChild, Value, done);
+  if (ProcessBeforeEvent && OnEvaluate) OnEvaluate(*this, eval, args, kArgSlots, is_child, value, done);
 }
 
 // ---------------------------------------------------------------- TZelParserFunction
@@ -135,15 +135,15 @@ Variant TZelParserFunction::Evaluate() {
   return EvaluateCompiled(compiled_);
 }
 
-void TZelParserFunction::LookupName(const std::string& Eval, const TExpArgs& Args, Variant& Value) {
+void TZelParserFunction::LookupName(const std::string& eval, const TExpArgs& args, Variant& value) {
   for (std::size_t i = 0; i < param_names_.size(); ++i) {
-    if (EqualsIgnoreAsciiCase(Eval, param_names_[i])) {
+    if (EqualsIgnoreAsciiCase(eval, param_names_[i])) {
       // Parameters past the argument slots never receive a value.
-      Value = i < ArgValues.size() ? ArgValues[i] : Variant();
+      value = i < ArgValues.size() ? ArgValues[i] : Variant();
       return;
     }
   }
-  if (OwnerParser != nullptr) OwnerParser->DoEvaluate(Eval, Args, false, Value);
+  if (OwnerParser != nullptr) OwnerParser->DoEvaluate(eval, args, false, value);
 }
 
 void TZelParserFunction::ResolveName(const std::string& eval, const TExpArgs& args, bool /*is_child*/,

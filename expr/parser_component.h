@@ -24,16 +24,16 @@ namespace tabdump {
 class TZelParser;
 
 // Raised for every name or call that no built-in function takes.
-//   Sender    the component raising the event
-//   Eval      the token as written, quotes and brackets included
-//   Args      the call's argument values in order, the other slots empty
-//   ArgCount  always kArgSlots (11), whatever was written
-//   IsChild   false when the name is the whole expression
-//   Value     arrives holding the name without enclosing brackets; the
-//             handler stores its answer here
-//   Done      arrives false; true stops the registry from replacing Value
-using TOnEvaluate = std::function<void(TZelParser& Sender, const std::string& Eval, const TExpArgs& Args,
-                                       int ArgCount, bool IsChild, Variant& Value, bool& Done)>;
+//   sender     the component raising the event
+//   eval       the token as written, quotes and brackets included
+//   args       the call's argument values in order, the other slots empty
+//   arg_count  always kArgSlots (11), whatever was written
+//   is_child   false when the name is the whole expression
+//   value      arrives holding the name without enclosing brackets; the
+//              handler stores its answer here
+//   done       arrives false; true stops the registry from replacing value
+using TOnEvaluate = std::function<void(TZelParser& sender, const std::string& eval, const TExpArgs& args,
+                                       int arg_count, bool is_child, Variant& value, bool& done)>;
 
 // A tokenized and compiled text; the tree refers to the tokenizer's tokens.
 struct TCompiledExpression;
@@ -62,7 +62,7 @@ class TZelParser : public TComponent, private TExpOwner {
 
   // Answers one name or call: the handler, then the registry (or the other
   // way round with ProcessBeforeEvent).
-  void DoEvaluate(const std::string& Eval, const TExpArgs& Args, bool IsChild, Variant& Value);
+  void DoEvaluate(const std::string& eval, const TExpArgs& args, bool is_child, Variant& value);
 
  private:
   void ResolveName(const std::string& eval, const TExpArgs& args, bool is_child, Variant& value) override;
@@ -105,7 +105,7 @@ class TZelParserFunction : private TExpOwner {
   // The body's value for the current ArgValues.
   virtual Variant Evaluate();
   // A name inside the body: a parameter, else the OwnerParser's answer.
-  void LookupName(const std::string& Eval, const TExpArgs& Args, Variant& Value);
+  void LookupName(const std::string& eval, const TExpArgs& args, Variant& value);
 
  private:
   void ResolveName(const std::string& eval, const TExpArgs& args, bool is_child, Variant& value) override;
