@@ -3,7 +3,7 @@
 #include <string_view>
 
 #include "runtime/ascii_case.h"
-#include "runtime/exceptions.h"
+#include "runtime/text_scan.h"
 
 namespace tabdump {
 namespace {
@@ -12,45 +12,16 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-int HexDigit(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  return -1;
-}
-
 }  // namespace
-
-long long StrToInt(const std::string& text) {
-  auto fail = [&]() -> long long { throw EConvertError("'" + text + "' is not a valid integer value"); };
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  int base = 10;
-  if (i < text.size() && text[i] == '$') {
-    base = 16;
-    ++i;
-  } else if (i + 1 < text.size() && text[i] == '0' && (text[i + 1] == 'x' || text[i + 1] == 'X')) {
-    base = 16;
-    i += 2;
-  }
-  if (i == text.size()) return fail();
-  long long value = 0;
-  for (; i < text.size(); ++i) {
-    const int digit = base == 16 ? HexDigit(text[i]) : (text[i] >= '0' && text[i] <= '9' ? text[i] - '0' : -1);
-    if (digit < 0) return fail();
-    value = value * base + digit;
-    if (value > 0xFFFFFFFFLL) return fail();  // beyond any integer of 32 bits
-  }
-  if (base == 10 && value > (negative ? 2147483648LL : 2147483647LL)) return fail();
-  return negative ? -value : value;
-}
 
 std::string DecodeCharSwitch(const std::string& value) {
   if (value.empty() || value[0] != '\\') return value;
-  const long long code = StrToInt(value.substr(1));
-  return std::string(1, static_cast<char>(static_cast<unsigned long long>(code) & 0xFF));
+  const std::string number = value.substr(1);
+  // Codes come as they are written in batch files: decimal, "$3B" or "0x3B",
+  // a sign allowed before either.
+  const auto code = ScanInteger(number, IntegerSyntax{.zero_x_prefix = true, .signed_hexadecimal = true});
+  if (!code) ThrowNotValid(number, "integer value");
+  return std::string(1, static_cast<char>(static_cast<unsigned long long>(*code) & 0xFF));
 }
 
 RunSettings ParseSwitches(const std::vector<std::string>& params) {

@@ -28,12 +28,9 @@ struct RunSettings {
 // a delimiter or qualifier of a backslash without a valid integer.
 RunSettings ParseSwitches(const std::vector<std::string>& params);
 
-// "\59", "\$3B": the character with that code's low 8 bits; anything else as
-// it stands.
+// "\59", "\$3B", "\0x3B": the character with that code's low 8 bits;
+// anything else as it stands.  EConvertError "'%s' is not a valid integer
+// value" when the backslash is not followed by an integer.
 std::string DecodeCharSwitch(const std::string& value);
-
-// Decimal digits after optional blanks and sign; '$' (or 0x) makes them
-// hexadecimal.  EConvertError "'%s' is not a valid integer value" otherwise.
-long long StrToInt(const std::string& text);
 
 }  // namespace tabdump

@@ -11,12 +11,14 @@
 #include "expr/evaluator.h"
 #include "expr/expression_tree.h"
 #include "runtime/ascii_case.h"
+#include "runtime/ascii_digit.h"
 #include "runtime/clock.h"
 #include "runtime/convert.h"
 #include "runtime/datetime.h"
 #include "runtime/exceptions.h"
 #include "runtime/format_settings.h"
 #include "runtime/text_padding.h"
+#include "runtime/text_scan.h"
 
 namespace tabdump {
 namespace {
@@ -59,7 +61,6 @@ Variant Call(const TExpNode& call) {
 
 // ---------------------------------------------------------------- text helpers
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsBlankOrControl(char c) { return static_cast<unsigned char>(c) <= 32; }
 
 // Letters of the Windows-1252 code page, the code page of the tables, beyond
@@ -142,175 +143,16 @@ std::string Part(const std::string& text, std::int64_t start, std::int64_t count
 
 // ---------------------------------------------------------------- reading texts
 
-[[noreturn]] void NotValid(const std::string& text, const char* what) {
-  throw EConvertError("'" + text + "' is not a valid " + what);
-}
-
-// A 32-bit integer: leading spaces, then a sign and decimal digits, or "$"
-// and hexadecimal digits (a bit pattern of up to 32 bits), and nothing more.
-std::optional<std::int32_t> ReadIntText(std::string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  if (i < text.size() && text[i] == '$') {
-    std::uint32_t value = 0;
-    const std::size_t first = ++i;
-    for (; i < text.size(); ++i) {
-      int digit = 0;
-      const char c = text[i];
-      if (IsDigit(c)) digit = c - '0';
-      else if (c >= 'a' && c <= 'f') digit = c - 'a' + 10;
-      else if (c >= 'A' && c <= 'F') digit = c - 'A' + 10;
-      else return std::nullopt;
-      if (value > 0x0FFFFFFFu) return std::nullopt;
-      value = value * 16 + static_cast<std::uint32_t>(digit);
-    }
-    if (i == first) return std::nullopt;
-    return static_cast<std::int32_t>(value);
-  }
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  const std::size_t first = i;
-  std::int64_t value = 0;
-  for (; i < text.size(); ++i) {
-    if (!IsDigit(text[i])) return std::nullopt;
-    value = value * 10 + (text[i] - '0');
-    if (value > 2147483648LL) return std::nullopt;
-  }
-  if (i == first) return std::nullopt;
-  if (negative) value = -value;
-  if (value > INT32_MAX) return std::nullopt;
-  return static_cast<std::int32_t>(value);
-}
-
+// STRTOINT's reading, which DATETIMEFROMSTRING also uses for its fields.
 std::int32_t StrToInt(const std::string& text) {
-  const auto value = ReadIntText(text);
-  if (!value) NotValid(text, "integer value");
+  const auto value = ScanInt32(text);
+  if (!value) ThrowNotValid(text, "integer value");
   return *value;
 }
 
-// A floating-point number in the locale's format: blanks around it, a sign,
-// digits with the decimal separator, an exponent; no thousands separators.
-std::optional<double> ReadFloatText(std::string_view text, const FormatSettings& fs) {
-  while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
-  while (!text.empty() && (text.back() == ' ' || text.back() == '\t')) text.remove_suffix(1);
-  std::string neutral;
-  std::size_t i = 0;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    if (text[i] == '-') neutral += '-';
-    ++i;
-  }
-  bool digits = false;
-  // Decimal exponent of the first significant digit, to tell overflow from
-  // underflow when the value leaves the range of a double.
-  std::int64_t magnitude = 0;
-  bool significant = false;
-  std::int64_t integer_digits = 0;
-  for (; i < text.size() && IsDigit(text[i]); ++i) {
-    neutral += text[i];
-    digits = true;
-    if (significant || text[i] != '0') {
-      significant = true;
-      ++integer_digits;
-    }
-  }
-  magnitude = integer_digits - 1;
-  if (i < text.size() && text[i] == fs.decimal_separator) {
-    neutral += '.';
-    std::int64_t position = 0;
-    for (++i; i < text.size() && IsDigit(text[i]); ++i) {
-      neutral += text[i];
-      digits = true;
-      --position;
-      if (!significant && text[i] != '0') {
-        significant = true;
-        magnitude = position;
-      }
-    }
-  }
-  if (!digits) return std::nullopt;
-  std::int64_t exponent = 0;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    neutral += 'e';
-    ++i;
-    bool negative_exponent = false;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-      negative_exponent = text[i] == '-';
-      neutral += text[i++];
-    }
-    const std::size_t first = i;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-      neutral += text[i];
-      if (exponent < 1'000'000) exponent = exponent * 10 + (text[i] - '0');
-    }
-    if (i == first) return std::nullopt;
-    if (negative_exponent) exponent = -exponent;
-  }
-  if (i != text.size()) return std::nullopt;
-  double value = 0;
-  const auto [end, ec] = std::from_chars(neutral.data(), neutral.data() + neutral.size(), value);
-  if (ec == std::errc::result_out_of_range) {
-    if (magnitude + exponent >= 0) return std::nullopt;  // too large
-    return neutral[0] == '-' ? -0.0 : 0.0;                // too small to matter
-  }
-  if (ec != std::errc() || end != neutral.data() + neutral.size()) return std::nullopt;
-  return value;
-}
-
-// Two-digit years land in the hundred years that start fifty years ago.
-int WindowYear(int year) {
-  const int window_start = CurrentYear() - 50;
-  year += window_start / 100 * 100;
-  if (year < window_start) year += 100;
-  return year;
-}
-
-// Day, month and year in the order of the locale's short date format.
-std::array<char, 3> DateOrder(const FormatSettings& fs) {
-  std::array<char, 3> order{};
-  std::size_t found = 0;
-  const std::string& p = fs.short_date_format;
-  for (std::size_t i = 0; i + 1 < p.size() && found < 3; ++i) {
-    if (p[i] != '%') continue;
-    switch (p[++i]) {
-      case 'Y': case 'y': order[found++] = 'Y'; break;
-      case 'm': case 'b': case 'B': case 'h': order[found++] = 'M'; break;
-      case 'd': case 'e': order[found++] = 'D'; break;
-      default: break;
-    }
-  }
-  if (found != 3) return {'Y', 'M', 'D'};
-  return order;
-}
-
-// A date without a time: three numbers joined by the locale's date
-// separator, blanks around them allowed.  A year of one or two digits is
-// placed in the window of WindowYear.
+// A date typed in the user's short date format, without a time.
 std::optional<double> ReadDateText(std::string_view text, const FormatSettings& fs) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  int numbers[3] = {0, 0, 0};
-  std::size_t lengths[3] = {0, 0, 0};
-  std::size_t i = 0;
-  for (int k = 0; k < 3; ++k) {
-    if (k > 0) {
-      if (i >= text.size() || text[i] != fs.date_separator) return std::nullopt;
-      ++i;
-    }
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-      if (++lengths[k] > 4) return std::nullopt;
-      numbers[k] = numbers[k] * 10 + (text[i] - '0');
-    }
-    if (lengths[k] == 0) return std::nullopt;
-  }
-  if (i != text.size()) return std::nullopt;
-  const std::array<char, 3> order = DateOrder(fs);
-  int year = 0, month = 0, day = 0;
-  for (std::size_t k = 0; k < 3; ++k) {
-    if (order[k] == 'Y') year = lengths[k] <= 2 ? WindowYear(numbers[k]) : numbers[k];
-    if (order[k] == 'M') month = numbers[k];
-    if (order[k] == 'D') day = numbers[k];
-  }
-  return EncodeDate(year, month, day);
+  return ScanDate(text, fs, kTypedDate);
 }
 
 // ---------------------------------------------------------------- writing texts
@@ -477,8 +319,8 @@ Variant Ord(const Args& a) {
 
 Variant StrToFloatFn(const Args& a) {
   const std::string text = a.Text(0);
-  const auto value = ReadFloatText(text, Settings());
-  if (!value) NotValid(text, "floating point value");
+  const auto value = ScanFloat(text, RegionalDecimalSyntax(Settings(), false), Underflow::kGivesZero);
+  if (!value) ThrowNotValid(text, "floating point value");
   return Variant(*value);
 }
 
@@ -487,7 +329,7 @@ Variant StrToIntFn(const Args& a) { return Variant(StrToInt(a.Text(0))); }
 Variant StrToDateFn(const Args& a) {
   const std::string text = a.Text(0);
   const auto value = ReadDateText(text, Settings());
-  if (!value) NotValid(text, "date");
+  if (!value) ThrowNotValid(text, "date");
   return Variant::DateTime(*value);
 }
 
@@ -603,7 +445,7 @@ Variant DateTimeFromString(const Args& a) {
     int y = StrToInt(year);
     const int m = MonthNumber(month, fs);
     if (d >= 1 && d <= 31 && m >= 1 && m <= 12) {
-      if (y < 100) y = WindowYear(y);
+      if (y < 100) y = WindowTwoDigitYear(y);
       const auto encoded = EncodeDate(y, m, d);
       if (!encoded) throw EConvertError("Invalid argument to date encode");
       date = *encoded;
@@ -756,7 +598,7 @@ Variant IsNumeric(const Args& a) {
   bool separator_seen = false;
   for (std::size_t i = 0; i < t.size(); ++i) {
     const char c = t[i];
-    if (IsDigit(c) || (i == 0 && (c == '+' || c == '-'))) continue;
+    if (IsAsciiDigit(c) || (i == 0 && (c == '+' || c == '-'))) continue;
     if (c == separator && !separator_seen) {
       separator_seen = true;
       continue;
@@ -809,7 +651,7 @@ DayMs DateTimeParts(const Args& a) {
   double when = 0;
   if (value.IsString()) {
     const auto date = ReadDateText(value.AsString(), Settings());
-    if (!date) NotValid(value.AsString(), "date");
+    if (!date) ThrowNotValid(value.AsString(), "date");
     when = *date;
   } else {
     when = VarToDouble(value);

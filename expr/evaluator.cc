@@ -1,6 +1,5 @@
 #include "expr/evaluator.h"
 
-#include <charconv>
 #include <cmath>
 #include <string>
 
@@ -10,6 +9,7 @@
 #include "runtime/convert.h"
 #include "runtime/exceptions.h"
 #include "runtime/format_settings.h"
+#include "runtime/text_scan.h"
 
 namespace tabdump {
 namespace {
@@ -195,8 +195,6 @@ int Sign(T a, T b) {
   return (a > b) - (a < b);
 }
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 const char* kSyntaxTreeFault = "Calculate error: syntax tree fault.";
 
 thread_local std::size_t text_bytes = 0;  // made by the running evaluation
@@ -376,30 +374,14 @@ Variant NotValue(const Variant& value) {
 }
 
 double ReadNumberLiteral(std::string_view text) {
-  const std::size_t n = text.size();
-  std::size_t i = 0;
-  while (i < n && text[i] == ' ') ++i;
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  const std::size_t start = i;
-  bool digits = false, integer_nonzero = false;
-  for (; i < n && IsDigit(text[i]); ++i) {
-    digits = true;
-    integer_nonzero = integer_nonzero || text[i] != '0';
-  }
-  if (i < n && text[i] == '.') {
-    for (++i; i < n && IsDigit(text[i]); ++i) digits = true;
-  }
-  if (!digits) return 0;
-  double value = 0;
-  const auto [end, ec] = std::from_chars(text.data() + start, text.data() + i, value);
-  if (ec == std::errc::result_out_of_range) {
-    // Digits before the point make it too large; otherwise it is too small
-    // to tell from zero, which is no error.
-    if (integer_nonzero) throw EOverflow(kFloatOverflow);
-    value = 0;
-  }
-  return negative ? -value : value;
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  DecimalSyntax literal;  // a full stop whatever the locale, and no exponent
+  literal.exponent = false;
+  const auto number = ScanDecimalPrefix(text, literal);
+  if (!number) return 0;
+  // Too small to tell from zero is no error; too large is.
+  if (number->range == DecimalRange::kTooLarge) throw EOverflow(kFloatOverflow);
+  return number->value;
 }
 
 Variant TExpNode::Evaluate() const {

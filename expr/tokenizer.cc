@@ -1,13 +1,12 @@
 #include "expr/tokenizer.h"
 
 #include "runtime/ascii_case.h"
+#include "runtime/ascii_digit.h"
 #include "runtime/exceptions.h"
 #include "runtime/format_settings.h"
 
 namespace tabdump {
 namespace {
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 bool IsQuote(char c) { return c == '"' || c == '\'' || c == '['; }
 bool IsCloser(char c) { return c == '"' || c == '\'' || c == ']'; }
@@ -48,16 +47,16 @@ bool IsNumberText(std::string_view text) {
   while (i < n && at(i) == ' ') ++i;
   if (i < n && (at(i) == '+' || at(i) == '-')) ++i;
   const std::size_t body = i;
-  while (i < n && IsDigit(at(i))) ++i;
+  while (i < n && IsAsciiDigit(at(i))) ++i;
   if (i < n && at(i) == '.') {
     ++i;
-    while (i < n && IsDigit(at(i))) ++i;
+    while (i < n && IsAsciiDigit(at(i))) ++i;
   }
   if (i < n && (at(i) == 'E' || at(i) == 'e')) {
     std::size_t j = i + 1;
     if (j < n && (at(j) == '+' || at(j) == '-')) ++j;
     const std::size_t digits = j;
-    while (j < n && IsDigit(at(j))) ++j;
+    while (j < n && IsAsciiDigit(at(j))) ++j;
     if (j > digits) i = j;
   }
   return i == n && i > body;

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "runtime/ascii_case.h"
-#include "runtime/clock.h"
 #include "runtime/datetime.h"
 #include "runtime/exceptions.h"
+#include "runtime/text_scan.h"
 
 namespace tabdump {
 
@@ -308,18 +308,11 @@ std::string VarToText(const Variant& value) {
   return out;
 }
 
-std::string FormatDouble(double value) {
-  std::string out;
-  AppendDouble(out, value);
-  return out;
-}
-
 // ---------------------------------------------------------------- from text
 
 namespace {
 
 bool IsBlank(char c) { return c == ' ' || c == '\t'; }
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 std::string_view TrimBlanks(std::string_view text) {
   while (!text.empty() && IsBlank(text.front())) text.remove_prefix(1);
@@ -330,52 +323,7 @@ std::string_view TrimBlanks(std::string_view text) {
 }  // namespace
 
 std::optional<double> TextToDouble(std::string_view text, const FormatSettings& fs) {
-  text = TrimBlanks(text);
-  // Rewrite into the neutral form that from_chars reads.
-  std::string neutral;
-  neutral.reserve(text.size());
-  std::size_t i = 0;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
-    if (text[i] == '-') neutral += '-';
-    ++i;
-  }
-  bool digits = false;
-  for (; i < text.size(); ++i) {
-    char c = text[i];
-    if (IsDigit(c)) {
-      neutral += c;
-      digits = true;
-    } else if (c == fs.thousands_separator && digits && fs.thousands_separator != fs.decimal_separator &&
-               i + 1 < text.size() && IsDigit(text[i + 1])) {
-      continue;
-    } else {
-      break;
-    }
-  }
-  if (i < text.size() && text[i] == fs.decimal_separator) {
-    neutral += '.';
-    for (++i; i < text.size() && IsDigit(text[i]); ++i) {
-      neutral += text[i];
-      digits = true;
-    }
-  }
-  if (!digits) return std::nullopt;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    neutral += 'e';
-    ++i;
-    if (i < text.size() && (text[i] == '+' || text[i] == '-')) neutral += text[i++];
-    bool exponent_digits = false;
-    for (; i < text.size() && IsDigit(text[i]); ++i) {
-      neutral += text[i];
-      exponent_digits = true;
-    }
-    if (!exponent_digits) return std::nullopt;
-  }
-  if (i != text.size()) return std::nullopt;
-  double value = 0;
-  auto [end, ec] = std::from_chars(neutral.data(), neutral.data() + neutral.size(), value);
-  if (ec != std::errc() || end != neutral.data() + neutral.size()) return std::nullopt;
-  return value;
+  return ScanFloat(text, RegionalDecimalSyntax(fs, true), Underflow::kFails);
 }
 
 std::optional<bool> TextToBool(std::string_view text, const FormatSettings& fs) {
@@ -386,133 +334,8 @@ std::optional<bool> TextToBool(std::string_view text, const FormatSettings& fs) 
   return std::nullopt;
 }
 
-int ExpandTwoDigitYear(int year) {
-  if (year >= 100) return year;
-  const int now = CurrentYear();
-  int full = now - now % 100 + year;
-  if (full < now - 50) full += 100;
-  if (full >= now + 50) full -= 100;
-  return full;
-}
-
-namespace {
-
-// Reads an unsigned run of digits; returns its value and how many digits.
-bool ReadNumber(std::string_view text, std::size_t& i, int& value, int& count) {
-  value = 0;
-  count = 0;
-  while (i < text.size() && IsDigit(text[i]) && count < 9) {
-    value = value * 10 + (text[i] - '0');
-    ++i;
-    ++count;
-  }
-  return count > 0;
-}
-
-bool IsDateSeparator(char c, const FormatSettings& fs) {
-  return c == fs.date_separator || c == '/' || c == '-' || c == '.';
-}
-
-// The order of year, month and day in the short date format, as 'Y','m','d'.
-std::string DateOrder(const FormatSettings& fs) {
-  std::string order;
-  const std::string& p = fs.short_date_format;
-  for (std::size_t i = 0; i + 1 < p.size(); ++i) {
-    if (p[i] != '%') continue;
-    char c = p[++i];
-    if (c == '-' && i + 1 < p.size()) c = p[++i];
-    if (c == 'Y' || c == 'y') order += 'Y';
-    if (c == 'm' || c == 'b' || c == 'B' || c == 'h') order += 'm';
-    if (c == 'd' || c == 'e') order += 'd';
-  }
-  return order.size() == 3 ? order : std::string("Ymd");
-}
-
-std::optional<double> ParseDatePart(std::string_view text, std::size_t& i, const FormatSettings& fs) {
-  int numbers[3];
-  int digit_counts[3];
-  int found = 0;
-  std::size_t pos = i;
-  while (found < 3) {
-    if (!ReadNumber(text, pos, numbers[found], digit_counts[found])) return std::nullopt;
-    ++found;
-    if (found < 3) {
-      if (pos >= text.size() || !IsDateSeparator(text[pos], fs)) return std::nullopt;
-      ++pos;
-    }
-  }
-  const std::string order = DateOrder(fs);
-  int year = 0, month = 0, day = 0;
-  for (int k = 0; k < 3; ++k) {
-    if (order[static_cast<std::size_t>(k)] == 'Y') {
-      year = digit_counts[k] <= 2 ? ExpandTwoDigitYear(numbers[k]) : numbers[k];
-    } else if (order[static_cast<std::size_t>(k)] == 'm') {
-      month = numbers[k];
-    } else {
-      day = numbers[k];
-    }
-  }
-  i = pos;
-  return EncodeDate(year, month, day);
-}
-
-std::optional<double> ParseTimePart(std::string_view text, std::size_t& i, const FormatSettings& fs) {
-  int parts[3] = {0, 0, 0};
-  int count = 0, digits = 0, ms = 0;
-  std::size_t pos = i;
-  while (count < 3) {
-    if (!ReadNumber(text, pos, parts[count], digits)) return std::nullopt;
-    ++count;
-    if (pos < text.size() && (text[pos] == fs.time_separator || text[pos] == ':') && count < 3) {
-      ++pos;
-      continue;
-    }
-    break;
-  }
-  if (count < 2) return std::nullopt;
-  if (count == 3 && pos < text.size() && (text[pos] == '.' || text[pos] == fs.decimal_separator)) {
-    ++pos;
-    int fraction = 0, n = 0;
-    if (!ReadNumber(text, pos, fraction, n)) return std::nullopt;
-    while (n > 3) { fraction /= 10; --n; }
-    while (n < 3) { fraction *= 10; ++n; }
-    ms = fraction;
-  }
-  while (pos < text.size() && IsBlank(text[pos])) ++pos;
-  std::string_view rest = text.substr(pos);
-  auto marker = [&](const std::string& m) {
-    return !m.empty() && rest.size() >= m.size() && EqualsIgnoreAsciiCase(rest.substr(0, m.size()), m);
-  };
-  int hour = parts[0];
-  if (marker(fs.time_am) || marker("AM")) {
-    if (hour < 1 || hour > 12) return std::nullopt;
-    if (hour == 12) hour = 0;
-    pos += marker(fs.time_am) ? fs.time_am.size() : 2;
-  } else if (marker(fs.time_pm) || marker("PM")) {
-    if (hour < 1 || hour > 12) return std::nullopt;
-    if (hour != 12) hour += 12;
-    pos += marker(fs.time_pm) ? fs.time_pm.size() : 2;
-  }
-  i = pos;
-  return EncodeTime(hour, parts[1], parts[2], ms);
-}
-
-}  // namespace
-
 std::optional<double> TextToDateTime(std::string_view text, const FormatSettings& fs) {
-  text = TrimBlanks(text);
-  if (text.empty()) return std::nullopt;
-  std::size_t i = 0;
-  std::optional<double> date = ParseDatePart(text, i, fs);
-  if (date) {
-    while (i < text.size() && (IsBlank(text[i]) || text[i] == 'T')) ++i;
-    if (i == text.size()) return date;
-  } else {
-    i = 0;
-  }
-  std::optional<double> time = ParseTimePart(text, i, fs);
-  if (!time || TrimBlanks(text.substr(i)).size() != 0) return std::nullopt;
-  return date ? CombineDateTime(*date, *time) : *time;
+  return ScanDateTime(text, fs);
 }
 
 // ---------------------------------------------------------------- between kinds

@@ -33,10 +33,10 @@ void AppendTime(std::string& out, double value, const FormatSettings& fs = Setti
 void AppendVarText(std::string& out, const Variant& value, const FormatSettings& fs = Settings());
 
 std::string VarToText(const Variant& value);
-std::string FormatDouble(double value);
 
-// --- Text to values, in the locale's format.  nullopt when the text does not
-// read as the wanted kind.
+// --- Text to values, in the locale's format, as values are converted
+// (text_scan.h reads them).  nullopt when the text does not read as the
+// wanted kind.
 // Optional blanks, sign, digits (thousands separators between them allowed),
 // decimal separator, exponent.
 std::optional<double> TextToDouble(std::string_view text, const FormatSettings& fs = Settings());
@@ -44,8 +44,6 @@ std::optional<double> TextToDouble(std::string_view text, const FormatSettings& 
 std::optional<bool> TextToBool(std::string_view text, const FormatSettings& fs = Settings());
 // A date in the order of the short date format, a time, or a date and a time.
 std::optional<double> TextToDateTime(std::string_view text, const FormatSettings& fs = Settings());
-// A one- or two-digit year placed within fifty years of the current year.
-int ExpandTwoDigitYear(int year);
 
 // --- Value to value.
 // Rounds to the nearest integer, halves to the even neighbour.

@@ -155,6 +155,37 @@ TEST_F(BuiltinFunctionsTest, ConversionsFollowTheSettings) {
   });
 }
 
+// Windows pictures without leading zeros, as the platform layer compiles
+// them: M/d/yyyy (English, United States) and d.M.yyyy (German under Wine).
+// A date is typed the way the program writes it.  2005-01-01 is 38353.
+TEST_F(BuiltinFunctionsTest, DatesTypedInTheUsersFormat) {
+  FormatSettings us = FormatSettings::Iso();
+  us.short_date_format = "%-m/%-d/%Y";
+  us.date_separator = '/';
+  {
+    ScopedSettings scoped(us);
+    Check({
+        {"STRTODATE(\"1/1/2005\")", "DateTime 38353"},
+        {"STRTODATE(\"01/01/2005\")", "DateTime 38353"},
+        {"STRTODATE(\"1/1/05\")", "DateTime 38353"},
+        {"YEAR(STRTODATE(\"12/31/1999\"))", "Integer 1999"},
+        {"MONTH(\"12/31/1999\")", "Integer 12"},
+        {"STRTODATE(\"31/12/1999\")", "EConvertError: '31/12/1999' is not a valid date"},
+        {"STRTODATE(\"2005-01-01\")", "EConvertError: '2005-01-01' is not a valid date"},
+    });
+  }
+  FormatSettings german = FormatSettings::Iso();
+  german.short_date_format = "%-d.%-m.%Y";
+  german.date_separator = '.';
+  ScopedSettings scoped(german);
+  Check({
+      {"STRTODATE(\"01.01.2005\")", "DateTime 38353"},
+      {"STRTODATE(\"1.1.2005\")", "DateTime 38353"},
+      {"DAY(\"31.12.1999\")", "Integer 31"},
+      {"STRTODATE(\"1/1/2005\")", "EConvertError: '1/1/2005' is not a valid date"},
+  });
+}
+
 TEST_F(BuiltinFunctionsTest, Aggregates) {
   Check({
       {"COUNT(1)", "Integer 0"},

@@ -196,5 +196,45 @@ TEST_F(WindowsEndToEnd, DatesAndNumbersFollowTheUsersLocale) {
   EXPECT_EQ(r.target, "12,5\t3\t31.12.2020\t1.5.2024 09:30:00\r\n-0,25\t\t\t\r\n");
 }
 
+TEST_F(WindowsEndToEnd, FiltersReadDatesTypedInTheUsersFormat) {
+  // The short date as the program writes it is also the form a user types
+  // in a filter: M/d/yyyy in English (United States), d.M.yyyy in German,
+  // leading zeros or not.
+  const std::string prefix = "WINEPREFIX=" + ShellQuote(WineEnv("TABDUMP_WINE_PLAIN_PREFIX"));
+  const std::string english = prefix + " LC_ALL=C";
+  const std::string german = prefix + " LC_ALL=de_DE.UTF-8";
+  TableDef t;
+  t.fields = {{"Id", kInteger}, {"Since", kDate}};
+  t.records = {{0, {Value::Int32(1), Value::Date(DayNumber(1999, 3, 15))}},
+               {0, {Value::Int32(2), Value::Date(DayNumber(2005, 1, 1))}},
+               {0, {Value::Int32(3), Value::Date(DayNumber(2010, 6, 30))}}};
+  struct Case {
+    const std::string& env;
+    const char* filter;
+    const char* target;
+  };
+  const Case cases[] = {
+      {english, "Since > STRTODATE(\"1/1/2005\")", "3\t6/30/2010\r\n"},
+      {english, "Since = STRTODATE(\"01/01/2005\")", "2\t1/1/2005\r\n"},
+      {english, "Since < STRTODATE(\"3/16/99\")", "1\t3/15/1999\r\n"},
+      {english, "YEAR(Since) = YEAR(STRTODATE(\"12/31/2010\"))", "3\t6/30/2010\r\n"},
+      {german, "Since > STRTODATE(\"01.01.2005\")", "3\t30.6.2010\r\n"},
+      {german, "Since = STRTODATE(\"1.1.2005\")", "2\t1.1.2005\r\n"},
+      {german, "YEAR(STRTODATE(\"15.03.1999\")) = YEAR(Since)", "1\t15.3.1999\r\n"},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = Convert(t, {"/fields=id;since", std::string("/where=") + c.filter}, c.env);
+    EXPECT_EQ(r.status, 0) << c.filter << "\n" << r.output;
+    EXPECT_EQ(r.target, c.target) << c.filter;
+  }
+
+  // A date in another country's order is still refused.
+  const RunResult r = Convert(t, {"/where=Since > STRTODATE(\"31.12.2004\")"}, english);
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.target, "");
+  EXPECT_TRUE(r.output.starts_with(ReportHead("EConvertError"))) << r.output;
+  EXPECT_TRUE(r.output.ends_with("'31.12.2004' is not a valid date." + kLineEnd)) << r.output;
+}
+
 }  // namespace
 }  // namespace tabdump
