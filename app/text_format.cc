@@ -9,20 +9,23 @@
 namespace tabdump {
 
 int FieldWidth(const TDBISAMFieldInfo& field) {
+  using enum dbisam_layout::FieldTypeCode;
   int width;
   switch (field.FieldType()) {
-    case 5: case 12: width = 8; break;
-    case 6: case 13: width = 16; break;
-    case 7: case 8: case 14: width = 15; break;
-    case 18: case 19: width = 18; break;
+    case kShortInteger: case kUnsignedShortInteger: width = 8; break;
+    case kInteger: case kUnsignedInteger: width = 16; break;
+    case kFloat: case kBcd: case kDouble: width = 15; break;
+    case kLargeInteger: case kUnsignedLargeInteger: width = 18; break;
     default: width = field.Size(); break;
   }
   return std::max(width, static_cast<int>(field.Name().size()));
 }
 
 bool IsRightAligned(std::uint8_t field_type) {
+  using enum dbisam_layout::FieldTypeCode;
   switch (field_type) {
-    case 5: case 6: case 7: case 8: case 12: case 13: case 14: case 18: case 19: return true;
+    case kShortInteger: case kInteger: case kFloat: case kBcd: case kUnsignedShortInteger:
+    case kUnsignedInteger: case kDouble: case kLargeInteger: case kUnsignedLargeInteger: return true;
     default: return false;
   }
 }

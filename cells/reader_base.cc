@@ -8,7 +8,8 @@ TSpreadSheetFile::TSpreadSheetFile(TComponent* owner) : TCustomSpreadSheetFile(o
 
 void TSpreadSheetFile::PrepareLoad() {
   Sheets.ClearSheets();
-  using namespace std::placeholders;
+  // Only events left unassigned get the default handlers, which store what
+  // the load delivers in the sheets; a handler of the caller stays.
   if (!OnDimensions) {
     OnDimensions = [this](TCustomSpreadSheetFile*, std::int32_t sheet, std::int32_t, std::int32_t last_row,
                           std::int32_t, std::int32_t last_col) { DefaultDimensions(sheet, last_row, last_col); };
@@ -49,6 +50,7 @@ void TSpreadSheetFile::GetBlobText(std::int32_t, std::int32_t, std::string& text
 void TSpreadSheetFile::LoadFromStream(Stream& stream) { ParseStream(stream); }
 
 namespace {
+// A name of nothing but spaces and control characters names no file.
 bool IsBlankName(const std::string& name) {
   for (unsigned char c : name) {
     if (c > 32) return false;
@@ -80,6 +82,8 @@ std::int32_t TSpreadSheetFile::UsedColCountOfIndexedSheet() {
 }
 
 std::int32_t TSpreadSheetFile::ColumnIndex(const std::string& name) {
+  // Columns named by their fields have no letters: finding a field name is
+  // the format reader's part, and the base finds none.
   if (NameKind == nkFieldName) return -1;
   return ColumnNameToIndex(name, UsedColCountOfIndexedSheet());
 }
@@ -102,6 +106,9 @@ void TSpreadSheetFile::DefaultDimensions(std::int32_t sheet_no, std::int32_t las
                                          std::int32_t last_column) {
   TSpreadSheetCells& cells = Sheets.SheetAt(sheet_no).Cells;
   cells.RowCount = last_row;
+  // No more columns than the load range takes.  A sheet that does not track
+  // the extent of the cells it receives counts the whole declared extent as
+  // used.
   cells.ColCount = last_column < LoadRange.LastCol ? last_column : LoadRange.LastCol;
   if (!cells.TrackUsedExtent) {
     cells.UsedRowCount = cells.RowCount;
@@ -112,7 +119,7 @@ void TSpreadSheetFile::DefaultDimensions(std::int32_t sheet_no, std::int32_t las
 void TSpreadSheetFile::DefaultCellValue(std::int32_t sheet_no, std::int32_t row, std::int32_t column,
                                         std::int32_t format_index, const Variant& value,
                                         TAlignment alignment, TZelCellType cell_type) {
-  if (column > LoadRange.LastCol || row > LoadRange.LastRow) return;
+  if (column > LoadRange.LastCol || row > LoadRange.LastRow) return;  // outside the load range
   try {
     Sheets.SheetAt(sheet_no).Cells.SetCell(column, row, value, alignment, format_index, cell_type);
   } catch (const std::exception&) {

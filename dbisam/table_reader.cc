@@ -1,15 +1,13 @@
 #include "dbisam/table_reader.h"
 
 #include <algorithm>
-#include <cmath>
+#include <cstdio>
 #include <cstring>
-#include <unordered_set>
+#include <span>
 
 #include "dbisam/coding.h"
 #include "runtime/ascii_case.h"
 #include "runtime/console.h"
-#include "runtime/convert.h"
-#include "runtime/datetime.h"
 #include "runtime/exceptions.h"
 
 namespace tabdump {
@@ -36,30 +34,20 @@ void CopyText(const std::uint8_t* source, std::size_t source_size, std::size_t s
   std::memcpy(dest + 1, text.data(), text.size());
 }
 
-void CopyBytes(const std::uint8_t* source, std::size_t from, std::size_t count, std::uint8_t* dest) {
-  std::memcpy(dest, source + from, count);
-}
-
-// Reads as many bytes as are there; the rest of `size` stays zero.  Returns
-// the number of bytes read.
-std::size_t ReadZeroFilled(Stream& stream, std::uint8_t* buffer, std::size_t size) {
-  const std::size_t got = stream.Read(buffer, size);
-  if (got < size) std::memset(buffer + got, 0, size - got);
-  return got;
-}
-
-// The number of value bytes a type uses; a larger PhysicalSize is ignored.
-std::uint16_t UsedWidth(std::uint8_t type, std::uint16_t physical_size) {
-  std::uint16_t limit = physical_size;
-  switch (type) {
-    case kBoolean: limit = 1; break;
-    case kDate: case kTime: case kShortInteger: case kInteger: case kUnsignedShortInteger:
-    case kUnsignedInteger: case kBlob: limit = 4; break;
-    case kFloat: case kTimeStamp: case kLargeInteger: case kUnsignedLargeInteger: limit = 8; break;
-    case kBcd: limit = static_cast<std::uint16_t>(kBcdWidth); break;
-    default: break;
+// Moves the members of a legacy block (`legacy_size` bytes) into the
+// all-zero block `current` of the current layout, by a member table of
+// table_format.h.  The tables are checked at compile time to lie inside both
+// blocks; texts are also cut to the bytes the legacy block holds.
+void ConvertLegacy(std::span<const LegacyMember> members, std::uint8_t version, const std::uint8_t* legacy,
+                   std::size_t legacy_size, std::uint8_t* current) {
+  for (const LegacyMember& m : members) {
+    if (version < m.since_version) continue;
+    if (m.kind == LegacyMember::kText) {
+      CopyText(legacy, legacy_size, m.from, current + m.to, m.width - 1);
+    } else {
+      std::memcpy(current + m.to, legacy + m.from, m.width);
+    }
   }
-  return std::min(limit, physical_size);
 }
 
 std::uint16_t LegacyPhysicalSize(std::uint8_t type, std::uint16_t size) {
@@ -68,7 +56,7 @@ std::uint16_t LegacyPhysicalSize(std::uint8_t type, std::uint16_t size) {
     case kDate: case kInteger: case kTime: return 4;
     case kBlob: case kFloat: case kTimeStamp: case kLargeInteger: return 8;
     case kBoolean: case kShortInteger: case kUnsignedShortInteger: return 2;
-    case kBcd: return static_cast<std::uint16_t>(kBcdWidth);
+    case kBcd: return static_cast<std::uint16_t>(kBcdSize);
     default: return size;
   }
 }
@@ -88,7 +76,7 @@ std::uint16_t TDBISAMTableInfo::RecordSize() const { return DecodeFixed16(&Raw[k
 std::uint16_t TDBISAMTableInfo::FieldCount() const { return DecodeFixed16(&Raw[kFieldCountOffset]); }
 std::int32_t TDBISAMTableInfo::BlobBlockSize() const { return DecodeSigned32(&Raw[kBlobBlockSizeOffset]); }
 std::string TDBISAMTableInfo::Description() const {
-  return ReadText(Raw.data(), Raw.size(), kDescriptionOffset, 100);
+  return ReadText(Raw.data(), Raw.size(), kDescriptionOffset, kDescriptionMax);
 }
 
 std::string TDBISAMFieldInfo::Name() const { return ReadText(Raw.data(), Raw.size(), kFieldNameOffset, kFieldNameMax); }
@@ -123,9 +111,12 @@ void TDBISAM::ResetLoad() {
   StoredPassword.clear();
   // The BLOB file belongs to the table loaded before; the new table opens its
   // own when it first needs it.
-  blob_stream_.reset();
+  blob_file_.Close();
   TZeDBISAMTable& table = Table();
   table.Caption = ExtractFileName(FileName);
+  // When records of every status are loaded, each record becomes a row and
+  // the header's counts are the sheet's extent; otherwise the sheet tracks
+  // the extent of the rows that it really receives.
   table.Cells.TrackUsedExtent =
       !(LoadRowStatutes.Contains(rsNormal) && LoadRowStatutes.Contains(rsDeleted) &&
         LoadRowStatutes.Contains(rsError));
@@ -133,7 +124,7 @@ void TDBISAM::ResetLoad() {
 
 void TDBISAM::CloseLoad() {
   DataStream = nullptr;
-  blob_stream_.reset();
+  blob_file_.Close();
 }
 
 bool TDBISAM::IsEncrypted() { return Table().Info.Encrypted(); }
@@ -190,7 +181,7 @@ void TDBISAM::Decrypt(std::uint8_t* data, std::size_t size, bool a, bool b, bool
 
 bool TDBISAM::CheckPassword() {
   TDBISAMCryptoHooks& hooks = CryptoHooks();
-  const bool legacy = Table().Info.Version() < 6;
+  const bool legacy = Table().Info.Version() < kFirstCurrentVersion;
   bool go_on = true;
   bool accepted = false;
   while (!accepted && go_on) {
@@ -223,39 +214,22 @@ void TDBISAM::ReadHeader(Stream& stream) {
   stream.SetPosition(0);
   info.Raw.fill(0);
   const std::uint8_t version = probe[kVersionOffset];
-  if (version >= 6) {
+  if (version >= kFirstCurrentVersion) {
     ReadZeroFilled(stream, info.Raw.data(), info.Raw.size());
     return;
   }
-  // The legacy header, member by member into the current layout.
   std::uint8_t old[kLegacyHeaderSize];
   ReadZeroFilled(stream, old, sizeof old);
   std::uint8_t* raw = info.Raw.data();
-  CopyBytes(old, 0, 4, raw + 0);
-  raw[kVersionOffset] = old[8];
-  CopyBytes(old, 9, 4, raw + 25);
-  CopyBytes(old, 13, 4, raw + 29);
-  CopyBytes(old, 17, 4, raw + 33);
-  // Legacy headers count one record more than the table holds.
-  EncodeFixed32(raw + kRecordCountOffset, DecodeFixed32(old + 13) - 1u);
-  CopyBytes(old, 21, 2, raw + kRecordSizeOffset);
-  CopyBytes(old, 23, 2, raw + kFieldCountOffset);
-  CopyBytes(old, 25, 2, raw + 49);
-  CopyBytes(old, 4, 4, raw + kBlobBlockSizeOffset);
-  if (version < 4) {
-    EncodeFixed32(raw + 55, DecodeFixed16(old + 25) - DecodeFixed32(old + 13) - 1u);
-  } else {
-    CopyBytes(old, 112, 4, raw + 55);
+  ConvertLegacy(kLegacyHeaderMembers, version, old, sizeof old, raw);
+  // The computed members (see table_format.h).
+  const std::uint32_t legacy_count = DecodeFixed32(old + kLegacyRecordCountOffset);
+  EncodeFixed32(raw + kRecordCountOffset, legacy_count - 1u);
+  if (version < kLegacyLateMembersVersion) {
+    EncodeFixed32(raw + kHeaderMember55Offset, DecodeFixed16(old + kLegacyMember25Offset) - legacy_count - 1u);
   }
-  EncodeFixed32(raw + 59, 4096);
-  CopyBytes(old, 27, 8, raw + 63);
-  CopyText(old, sizeof old, 35, raw + kDescriptionOffset, 100);
-  raw[kEncryptedOffset] = old[kLegacyEncryptedOffset];
-  CopyBytes(old, 103, 4, raw + 189);
-  CopyBytes(old, 107, 2, raw + 193);
-  CopyBytes(old, 109, 2, raw + 195);
-  raw[197] = old[111];
-  StoredPassword = ReadText(old, sizeof old, kLegacyStoredPasswordOffset, 255);
+  EncodeFixed32(raw + kHeaderMember59Offset, kLegacyMember59Value);
+  StoredPassword = ReadText(old, sizeof old, kLegacyStoredPasswordOffset, kLegacyStoredPasswordMax);
   if (info.Encrypted() && CryptoHooks().DecryptProc && !StoredPassword.empty()) {
     Decrypt(reinterpret_cast<std::uint8_t*>(StoredPassword.data()), StoredPassword.size());
   }
@@ -263,11 +237,13 @@ void TDBISAM::ReadHeader(Stream& stream) {
 
 void TDBISAM::ValidateShape() {
   const TDBISAMTableInfo& info = Table().Info;
-  if (info.RecordSize() == 0 || info.RecordSize() > kMaxRecordSize) {
-    throw EZelFileException(Format("Invalid table: the record size %lld is outside 1 to 32768.", info.RecordSize()));
+  if (info.RecordSize() < kMinRecordSize || info.RecordSize() > kMaxRecordSize) {
+    throw EZelFileException(Format("Invalid table: the record size %lld is outside %lld to %lld.", info.RecordSize(),
+                                   kMinRecordSize, kMaxRecordSize));
   }
   if (info.FieldCount() > kMaxFields) {
-    throw EZelFileException(Format("Invalid table: %lld fields exceed the limit of 1025.", info.FieldCount()));
+    throw EZelFileException(
+        Format("Invalid table: %lld fields exceed the limit of %lld.", info.FieldCount(), kMaxFields));
   }
 }
 
@@ -275,7 +251,7 @@ void TDBISAM::ReadDescriptors(Stream& stream) {
   TZeDBISAMTable& table = Table();
   const std::uint8_t version = table.Info.Version();
   const std::size_t count = table.Info.FieldCount();
-  if (version >= 6) {
+  if (version >= kFirstCurrentVersion) {
     std::vector<std::uint8_t> block(count * kDescriptorSize);
     ReadZeroFilled(stream, block.data(), block.size());
     Decrypt(block.data(), block.size());
@@ -283,34 +259,25 @@ void TDBISAM::ReadDescriptors(Stream& stream) {
       std::memcpy(table.Fields[i].Raw.data(), block.data() + i * kDescriptorSize, kDescriptorSize);
     }
   }
-  const bool old = version <= 2;
+  const bool old = version < kFirstLegacyDescriptorVersion;
   const std::size_t legacy_size = old ? kOldDescriptorSize : kLegacyDescriptorSize;
+  const std::span<const LegacyMember> members = old ? std::span<const LegacyMember>(kOldDescriptorMembers)
+                                                    : std::span<const LegacyMember>(kLegacyDescriptorMembers);
   std::uint8_t legacy[kLegacyDescriptorSize];
   for (std::size_t i = 0; i < count; ++i) {
     TDBISAMFieldInfo& field = table.Fields[i];
-    if (version < 6) {
+    if (version < kFirstCurrentVersion) {
       field.Raw.fill(0);
       ReadZeroFilled(stream, legacy, legacy_size);
       Decrypt(legacy, legacy_size);
       std::uint8_t* raw = field.Raw.data();
-      CopyBytes(legacy, 0, 2, raw + 0);
-      CopyText(legacy, legacy_size, 2, raw + kFieldNameOffset, kFieldNameMax);
-      CopyText(legacy, legacy_size, 33, raw + kFieldDescriptionOffset, 100);
-      raw[kFieldTypeOffset] = legacy[84];
-      raw[kSubTypeOffset] = legacy[85];
-      EncodeFixed16(raw + kSizeOffset, legacy[86]);
-      raw[168] = legacy[87];
-      raw[171] = raw[168];
-      CopyBytes(legacy, old ? 88 : 90, 2, raw + kFieldOffsetOffset);
-      raw[174] = legacy[old ? 90 : 92];
-      raw[175] = (version == 4 || version == 5) ? legacy[93] : 0;
-      CopyText(legacy, legacy_size, old ? 92 : 94, raw + 176, 100);
-      CopyText(legacy, legacy_size, old ? 143 : 145, raw + 277, 100);
-      CopyText(legacy, legacy_size, old ? 194 : 196, raw + 378, 100);
-      // Legacy BLOB fields keep only the sub-types that still mean something.
+      ConvertLegacy(members, version, legacy, legacy_size, raw);
+      // Legacy BLOB fields keep only the sub-types that still mean something
+      // for them: memo and graphic, and codes outside the sub-type table
+      // (index 0).  Any other sub-type is dropped.
       if (field.FieldType() == kBlob) {
         const std::uint8_t index = SubTypeIndex(field.SubType());
-        if (index != 0 && index != 3 && index != 7) raw[kSubTypeOffset] = 0;
+        if (index != 0 && index != kMemoSubTypeIndex && index != kGraphicSubTypeIndex) raw[kSubTypeOffset] = 0;
       }
       EncodeFixed16(raw + kPhysicalSizeOffset, LegacyPhysicalSize(field.FieldType(), field.Size()));
     }
@@ -322,17 +289,19 @@ void TDBISAM::PlanFields() {
   TZeDBISAMTable& table = Table();
   const std::size_t count = table.Info.FieldCount();
   const std::size_t record_size = table.Info.RecordSize();
-  const bool legacy = table.Info.Version() < 6;
+  const bool legacy = table.Info.Version() < kFirstCurrentVersion;
   plans_.clear();
   for (std::size_t i = 0; i < count; ++i) {
     const TDBISAMFieldInfo& field = table.Fields[i];
     FieldPlan plan{};
-    plan.type = field.FieldType();
+    const std::uint8_t type = field.FieldType();
     plan.presence = field.Offset();
-    plan.always_present = plan.type == kInteger && SubTypeIndex(field.SubType()) == kAutoIncSubTypeIndex;
+    plan.always_present = type == kInteger && SubTypeIndex(field.SubType()) == kAutoIncSubTypeIndex;
     // Auto-increment values of legacy tables start at the presence byte itself.
     const std::size_t start = field.Offset() + (plan.always_present && legacy ? 0 : 1);
-    plan.width = UsedWidth(plan.type, field.PhysicalSize());
+    plan.width = UsedWidth(type, field.PhysicalSize());
+    plan.kind = PlanValueKind(type, plan.width);
+    // The one check that makes every later read of the field's bytes safe.
     if (start + plan.width > record_size || plan.presence >= record_size) {
       throw EZelFileException(Format(
           "Invalid table: field %lld at offset %lld with %lld bytes reaches beyond the record size %lld.",
@@ -355,7 +324,7 @@ void TDBISAM::ParseStream(Stream& stream) {
     const TDBISAMTableInfo& info = Table().Info;
     if (OnDimensions) OnDimensions(this, 0, 0, info.RecordCount(), 0, info.FieldCount());
     if (info.Encrypted()) {
-      if (info.Version() >= 6 && CryptoHooks().DigestProc) {
+      if (info.Version() >= kFirstCurrentVersion && CryptoHooks().DigestProc) {
         std::array<std::uint8_t, 16> digest{};
         CryptoHooks().DigestProc(this, "DBISAM_SIG", digest);
         if (std::memcmp(digest.data(), &info.Raw[kSignatureOffset], digest.size()) != 0) {
@@ -369,6 +338,10 @@ void TDBISAM::ParseStream(Stream& stream) {
     PlanFields();
     DataStream = &stream;
     if (!ReadOnDemand) {
+      // A whole load reads records while the stream has bytes left, so a
+      // last record cut short is still read (its missing bytes as zeros).
+      // The test for the end of the range comes after the read: the record
+      // numbered LastRow + 1 is read too, and then the loop stops.
       std::int32_t row = 0, index = 0;
       while (stream.Position() < stream.Size()) {
         if (ReadRecord(index, row)) ++row;
@@ -417,137 +390,37 @@ bool TDBISAM::ReadRecord(std::int32_t index, std::int32_t row) {
 
 void TDBISAM::DeliverField(std::int32_t row, std::int32_t column, const FieldPlan& plan) {
   Variant& value = values_[static_cast<std::size_t>(column)];
-  TAlignment alignment = taLeftJustify;
-  TZelCellType cell_type = ictEmpty;
-  if (!plan.always_present && record_[plan.presence] != kPresent) {
-    value.SetNull();
-  } else {
-    DecodeValue(plan, record_.data() + plan.start, value, alignment, cell_type);
-  }
-  OnCellValue(this, 0, row, column, 0, value, alignment, cell_type);
+  // Any presence byte but 1 means no value, except for auto-increment
+  // fields, which always have one.
+  const CellLook look = !plan.always_present && record_[plan.presence] != kPresent
+                            ? SetNullValue(value)
+                            : DecodeValue(plan, value);
+  OnCellValue(this, 0, row, column, 0, value, look.alignment, look.cell_type);
 }
 
-void TDBISAM::DecodeValue(const FieldPlan& plan, const std::uint8_t* p, Variant& out, TAlignment& alignment,
-                          TZelCellType& cell_type) {
-  auto set_null = [&] {
-    out.SetNull();
-    alignment = taLeftJustify;
-    cell_type = ictEmpty;
-  };
-  const std::size_t width = plan.width;
-  const std::uint64_t raw = DecodeZeroExtended(p, width);
-  switch (plan.type) {
-    case kString: {
-      const void* zero = std::memchr(p, 0, width);
-      const std::size_t n = zero ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - p) : width;
-      out.AssignString(reinterpret_cast<const char*>(p), n);
-      cell_type = ictString;
-      return;
-    }
-    case kDate: {
-      std::int64_t day = static_cast<std::int32_t>(static_cast<std::uint32_t>(raw));
-      if (width == 2) day = static_cast<std::int16_t>(static_cast<std::uint16_t>(raw));
-      // Zero means no date; a day outside 0001-01-01..9999-12-31 has no date-time.
-      if (day < kMinDayNumber || day > kMaxDayNumber) return set_null();
-      out.SetDateTime(DateTimeFromDayMs(day, 0));
-      cell_type = ictDateTime;
-      return;
-    }
-    case kBlob: {
-      if (width == 0) return set_null();
-      std::int64_t block = static_cast<std::int32_t>(static_cast<std::uint32_t>(raw));
-      if (block < 0) block = -block;
-      if (block < 1) return set_null();
-      if (!ParseItems.Contains(ipiBLOB)) {
-        out.SetInteger64(block);
-        cell_type = ictInteger;
-        return;
-      }
-      if (block > INT32_MAX) {  // no BLOB file can hold it
-        out.AssignString("", 0);
-      } else {
-        if (!out.IsString()) out.AssignString("", 0);
-        GetBlobText(static_cast<std::int32_t>(block), 0, out.MutableString());
-      }
-      cell_type = ictMemo;
-      return;
-    }
-    case kBoolean:
-      if (width == 0) return set_null();
-      out.SetBoolean(p[0] != 0);
-      cell_type = ictBoolean;
-      return;
-    case kShortInteger:
-      out.SetInteger(static_cast<std::int16_t>(static_cast<std::uint16_t>(raw)));
-      break;
-    case kInteger:
-      out.SetInteger(static_cast<std::int32_t>(static_cast<std::uint32_t>(raw)));
-      break;
-    case kUnsignedShortInteger:
-      out.SetInteger(static_cast<std::uint16_t>(raw));
-      break;
-    case kUnsignedInteger:
-      out.SetInteger64(static_cast<std::uint32_t>(raw));
-      break;
-    case kLargeInteger:
-      out.SetInteger64(static_cast<std::int64_t>(raw));
-      break;
-    case kUnsignedLargeInteger:
-      if (raw > static_cast<std::uint64_t>(INT64_MAX)) {
-        std::string digits = std::to_string(raw);
-        out.AssignString(digits.data(), digits.size());
-      } else {
-        out.SetInteger64(static_cast<std::int64_t>(raw));
-      }
-      break;
-    case kFloat:
-      out.SetDouble(std::bit_cast<double>(raw));
-      alignment = taRightJustify;
-      cell_type = ictDecimal;
-      return;
-    case kDouble:
-      if (width != 8) goto raw_bytes;
-      out.SetDouble(std::bit_cast<double>(raw));
-      alignment = taRightJustify;
-      cell_type = ictDecimal;
-      return;
-    case kBcd: {
-      std::array<std::uint8_t, kBcdWidth> bcd{};
-      std::memcpy(bcd.data(), p, width);
-      Currency amount;
-      if (BcdToCurrency(BcdBytes(bcd), amount)) {
-        out.SetCurrency(amount);
-      } else {
-        std::string text = BcdToText(BcdBytes(bcd), Settings().decimal_separator);
-        out.AssignString(text.data(), text.size());
-      }
-      cell_type = ictDecimal;
-      return;
-    }
-    case kTime:
-      out.SetDateTime(static_cast<double>(static_cast<std::uint32_t>(raw)) / static_cast<double>(kMsPerDay));
-      cell_type = ictDateTime;
-      return;
-    case kTimeStamp: {
-      const double ms = RoundHalfEven(std::bit_cast<double>(raw));
-      const double limit = static_cast<double>(kMaxDayNumber + 1LL) * static_cast<double>(kMsPerDay);
-      if (!(ms >= 0 && ms < limit)) return set_null();
-      const auto total = static_cast<std::int64_t>(ms);
-      const std::int64_t day = total / kMsPerDay;
-      if (day < kMinDayNumber) return set_null();
-      out.SetDateTime(DateTimeFromDayMs(day, total % kMsPerDay));
-      cell_type = ictDateTime;
-      return;
-    }
-    default:
-    raw_bytes:
-      out.AssignString(reinterpret_cast<const char*>(p), width);
-      cell_type = ictString;
-      return;
+CellLook TDBISAM::DecodeValue(const FieldPlan& plan, Variant& out) {
+  // PlanFields made sure that these bytes lie inside the record.
+  const FieldBytes bytes(record_.data() + plan.start, plan.width);
+  if (plan.kind == ValueKind::kBlob) return DecodeBlobField(bytes, out);
+  return DecodeFieldValue(plan.kind, bytes, out);
+}
+
+CellLook TDBISAM::DecodeBlobField(FieldBytes bytes, Variant& out) {
+  const std::int64_t block = DecodeBlobReference(bytes);
+  if (block < 1) return SetNullValue(out);
+  if (!ParseItems.Contains(ipiBLOB)) {  // the block number stands for the contents
+    out.SetInteger64(block);
+    return {taLeftJustify, ictInteger};
   }
-  // The integer kinds.
-  alignment = taRightJustify;
-  cell_type = ictInteger;
+  if (block > INT32_MAX) {  // no BLOB file can hold it
+    out.AssignString("", 0);
+  } else {
+    // The contents go straight into the value's own string, whose capacity
+    // is reused from record to record.
+    if (!out.IsString()) out.AssignString("", 0);
+    GetBlobText(static_cast<std::int32_t>(block), 0, out.MutableString());
+  }
+  return {taLeftJustify, ictMemo};
 }
 
 // ------------------------------------------------------------ BLOB file
@@ -567,73 +440,17 @@ std::string TDBISAM::BlobFileName(const std::string& table_file_name) {
 }
 
 bool TDBISAM::OpenBlobFile() {
-  if (blob_stream_) return true;
-  const std::string name = BlobFileName(FileName);
-  if (!FileExists(name)) return false;
-  const std::int32_t block_size = Table().Info.BlobBlockSize();
-  if (block_size < kMinBlobBlockSize || block_size > kMaxBlobBlockSize) {
-    throw EZelFileException(Format("Invalid table: the BLOB block size %lld is outside 18 to 32768.", block_size));
-  }
-  blob_stream_ = std::make_unique<FileStream>(name, FileStream::Mode::OpenRead);
-  ReadZeroFilled(*blob_stream_, BlobHeader.data(), BlobHeader.size());
-  Decrypt(BlobHeader.data(), BlobHeader.size());
-  blob_size_ = blob_stream_->Size();
-  block_.assign(static_cast<std::size_t>(block_size), 0);
-  return true;
-}
-
-std::int64_t TDBISAM::BlobBlockPosition(std::int64_t block) {
-  if (Table().Info.Version() >= kFirstNumberedBlobVersion) {
-    return static_cast<std::int64_t>(kBlobFileHeaderSize) + (block - 1) * static_cast<std::int64_t>(block_.size());
-  }
-  return block;
-}
-
-bool TDBISAM::ReadBlobBlock(std::int64_t block) {
-  const std::int64_t position = BlobBlockPosition(block);
-  if (position >= blob_size_) return false;
-  blob_stream_->SetPosition(position);
-  std::uint8_t* data = block_.data();
-  block_read_ = ReadZeroFilled(*blob_stream_, data, block_.size());
-  if (Table().Info.Version() >= 6) {
-    Decrypt(data, block_.size());
-  } else {  // older tables encrypt the block header and the data apart
-    Decrypt(data, kBlobBlockHeaderSize);
-    Decrypt(data + kBlobBlockHeaderSize, block_.size() - kBlobBlockHeaderSize);
-  }
-  return true;
+  if (blob_file_.IsOpen()) return true;
+  const TDBISAMTableInfo& info = Table().Info;
+  return blob_file_.Open(
+      BlobFileName(FileName), info.Version(), info.BlobBlockSize(),
+      [this](std::uint8_t* data, std::size_t size) { Decrypt(data, size); }, BlobHeader);
 }
 
 void TDBISAM::GetBlobText(std::int32_t block_no, std::int32_t, std::string& text) {
   text.clear();
   if (block_no < 1 || !OpenBlobFile()) return;
-  if (block_no >= blob_size_ || !ReadBlobBlock(block_no)) return;
-  const std::int32_t total = DecodeSigned32(&block_[kBlobTotalLengthOffset]);
-  if (total <= 0) return;
-  const std::size_t wanted = static_cast<std::size_t>(total);
-  // Never trust the total further than the file could supply.
-  text.reserve(std::min<std::size_t>(wanted, static_cast<std::size_t>(blob_size_)));
-  std::unordered_set<std::int64_t> visited{block_no};
-  // Byte-offset block numbers (up to version 4) need not lie a block apart,
-  // so a damaged chain can visit overlapping blocks and gather the same
-  // bytes again and again.  The blocks of a sound chain never hold more than
-  // the whole file, so reading stops once the chain has read that much.
-  std::int64_t bytes_read = static_cast<std::int64_t>(block_read_);
-  for (;;) {
-    // Only data bytes that the file really holds: a block cut short by the
-    // end of the file gives no zero padding.
-    const std::size_t capacity =
-        block_read_ > kBlobBlockHeaderSize ? block_read_ - kBlobBlockHeaderSize : 0;
-    const std::size_t count = std::min<std::size_t>(DecodeFixed16(&block_[kBlobDataCountOffset]), capacity);
-    if (count == 0) break;
-    const std::size_t n = std::min(wanted - text.size(), count);
-    text.append(reinterpret_cast<const char*>(block_.data() + kBlobBlockHeaderSize), n);
-    if (text.size() >= wanted) break;
-    const std::int64_t next = DecodeSigned32(&block_[kBlobNextBlockOffset]);
-    if (next < 1 || !visited.insert(next).second || !ReadBlobBlock(next)) break;
-    bytes_read += static_cast<std::int64_t>(block_read_);
-    if (bytes_read > blob_size_) break;
-  }
+  blob_file_.ReadChain(block_no, text);
 }
 
 }  // namespace tabdump

@@ -1,5 +1,7 @@
 // The reader of one DBISAM table: header, field descriptors, records and the
-// BLOB file, in every layout that the version byte selects.
+// BLOB file, in every layout that the version byte selects.  It reads the
+// blocks and plans each load; decoding a field's bytes is the work of
+// dbisam/field_decoding.h, following a BLOB chain that of dbisam/blob_file.h.
 #pragma once
 
 #include <array>
@@ -10,6 +12,8 @@
 #include <vector>
 
 #include "cells/reader_base.h"
+#include "dbisam/blob_file.h"
+#include "dbisam/field_decoding.h"
 #include "dbisam/table_format.h"
 #include "runtime/stream.h"
 
@@ -100,7 +104,7 @@ class TDBISAM : public TSpreadSheetFile {
  private:
   // How one field is decoded, worked out once per load.
   struct FieldPlan {
-    std::uint8_t type;
+    ValueKind kind;
     std::uint16_t presence;   // offset of the presence byte
     std::uint16_t start;      // offset of the value
     std::uint16_t width;      // bytes of the value that are used
@@ -114,21 +118,16 @@ class TDBISAM : public TSpreadSheetFile {
   void PlanFields();
   void Decrypt(std::uint8_t* data, std::size_t size, bool a = false, bool b = false, bool c = false);
   void DeliverField(std::int32_t row, std::int32_t column, const FieldPlan& plan);
-  void DecodeValue(const FieldPlan& plan, const std::uint8_t* value, Variant& out, TAlignment& alignment,
-                   TZelCellType& cell_type);
+  CellLook DecodeValue(const FieldPlan& plan, Variant& out);
+  CellLook DecodeBlobField(FieldBytes bytes, Variant& out);
   bool OpenBlobFile();
-  bool ReadBlobBlock(std::int64_t block);
-  std::int64_t BlobBlockPosition(std::int64_t block);
 
   std::vector<FieldPlan> plans_;
   std::vector<std::uint8_t> record_;
   std::vector<Variant> values_;  // one per field, reused from record to record
   std::int32_t record_count_ = 0;
   bool decrypt_records_ = false;
-  std::unique_ptr<FileStream> blob_stream_;
-  std::vector<std::uint8_t> block_;
-  std::size_t block_read_ = 0;  // bytes of the current block present in the file
-  std::int64_t blob_size_ = 0;
+  BlobFile blob_file_;
 };
 
 }  // namespace tabdump

@@ -214,6 +214,12 @@ std::int64_t MemoryStream::Seek(std::int64_t offset, SeekOrigin origin) {
   return target;
 }
 
+std::size_t ReadZeroFilled(Stream& stream, void* buffer, std::size_t size) {
+  const std::size_t got = stream.Read(buffer, size);
+  if (got < size) std::memset(static_cast<char*>(buffer) + got, 0, size - got);
+  return got;
+}
+
 bool FileExists(const std::string& name) {
 #if defined(_WIN32)
   struct _stat64 st;

@@ -81,6 +81,10 @@ class MemoryStream : public Stream {
   std::size_t position_ = 0;
 };
 
+// Reads up to `size` bytes into `buffer` and zeroes the part that the stream
+// could not fill; returns the number of bytes read.
+std::size_t ReadZeroFilled(Stream& stream, void* buffer, std::size_t size);
+
 // True when a file (not a directory) of that name exists.
 bool FileExists(const std::string& name);
 

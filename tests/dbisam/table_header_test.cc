@@ -88,6 +88,99 @@ TEST(TableLayout, EveryVersionFamilyGivesTheSameTable) {
   }
 }
 
+// Every member of a legacy header and descriptor lands at its place in the
+// current layout, and every other byte of the converted blocks stays zero.
+// The legacy blocks are filled with a distinct byte at each position (apart
+// from the members that keep the table loadable), so a member that is lost,
+// misplaced or copied too short or too long shows as a wrong byte.
+std::string Differences(const std::uint8_t* got, const std::vector<std::uint8_t>& want) {
+  std::string out;
+  for (std::size_t i = 0; i < want.size(); ++i) {
+    if (got[i] != want[i]) {
+      out += "byte " + std::to_string(i) + ": " + std::to_string(got[i]) + " instead of " +
+             std::to_string(want[i]) + "\n";
+    }
+  }
+  return out;
+}
+
+TEST(TableLayout, LegacyMembersLandInTheCurrentLayout) {
+  auto pattern = [](std::size_t i) { return static_cast<std::uint8_t>(i + 100); };
+  for (const std::uint8_t version : std::initializer_list<std::uint8_t>{5, 4, 3, 2, 0}) {
+    SCOPED_TRACE("version " + std::to_string(version));
+    const bool old_descriptor = version < 3;
+    TableDef def;
+    def.version = version;
+    def.fields = {{"Id", kInteger, 0, 4}};
+    TableFiles files = BuildTable(def);
+    std::vector<std::uint8_t>& dat = files.dat;
+
+    // Header: kept are the version (8), RecordSize and FieldCount (21-24)
+    // and the encrypted flag (86, zero); the description is 50 characters.
+    for (std::size_t i = 0; i < 127; ++i) {
+      if (i != 8 && (i < 21 || i > 24) && i != 86) dat[i] = pattern(i);
+    }
+    dat[35] = 50;
+    // Descriptor: kept are type, sub-type and size (84-86) and the offset;
+    // the name is 20 characters and the four other texts 50 each.
+    const std::size_t d = 127;
+    const std::size_t d_size = old_descriptor ? 265 : 768;
+    const std::size_t offset_at = old_descriptor ? 88 : 90;
+    for (std::size_t i = 0; i < d_size; ++i) {
+      if ((i < 84 || i > 86) && i != offset_at && i != offset_at + 1) dat[d + i] = pattern(i);
+    }
+    const std::size_t texts = old_descriptor ? 92 : 94;  // then 51 and 102 bytes on
+    dat[d + 2] = 20;
+    dat[d + 33] = 50;
+    for (std::size_t k = 0; k < 3; ++k) dat[d + texts + 51 * k] = 50;
+
+    LoadedTable t;
+    t.Load(files);
+
+    auto le32 = [](std::vector<std::uint8_t>& v, std::size_t at, std::uint32_t x) {
+      for (std::size_t k = 0; k < 4; ++k) v[at + k] = static_cast<std::uint8_t>(x >> (8 * k));
+    };
+    auto copy = [&](std::vector<std::uint8_t>& v, std::size_t to, std::size_t from, std::size_t n) {
+      for (std::size_t k = 0; k < n; ++k) v[to + k] = dat[from + k];
+    };
+    std::vector<std::uint8_t> header(512, 0);
+    copy(header, 0, 0, 4);
+    header[8] = version;
+    copy(header, 25, 9, 4);
+    copy(header, 29, 13, 4);
+    copy(header, 33, 17, 4);
+    const std::uint32_t stored_count = 113u | 114u << 8 | 115u << 16 | 116u << 24;
+    le32(header, 41, stored_count - 1);
+    copy(header, 45, 21, 4);  // RecordSize, FieldCount
+    copy(header, 49, 25, 2);
+    copy(header, 51, 4, 4);
+    if (version >= 4) {
+      copy(header, 55, 112, 4);
+    } else {
+      le32(header, 55, (125u | 126u << 8) - stored_count - 1);
+    }
+    le32(header, 59, 4096);
+    copy(header, 63, 27, 8);
+    copy(header, 71, 35, 51);  // the length byte and 50 characters
+    copy(header, 189, 103, 9);
+    EXPECT_EQ(Differences(t.Info().Raw.data(), header), "");
+
+    std::vector<std::uint8_t> field(768, 0);
+    copy(field, 0, d, 2);
+    copy(field, 2, d + 2, 21);
+    copy(field, 63, d + 33, 51);
+    field[164] = kInteger;
+    field[166] = 4;   // Size
+    field[169] = 4;   // PhysicalSize, from the type
+    field[168] = field[171] = pattern(87);
+    field[172] = 1;   // Offset
+    field[174] = pattern(old_descriptor ? 90 : 92);
+    if (version >= 4) field[175] = pattern(93);
+    for (std::size_t k = 0; k < 3; ++k) copy(field, 176 + 101 * k, d + texts + 51 * k, 51);
+    EXPECT_EQ(Differences(t.Field(0).Raw.data(), field), "");
+  }
+}
+
 // Legacy descriptors hold no PhysicalSize: it follows from the type (and
 // from Size for the types without a fixed width).  Fixed-width types get a
 // Size of 9 here to show that it is not used for them.  Version 6 stores the
