@@ -27,14 +27,14 @@ void TA::StoreCell(TCustomSpreadSheetFile*, std::int32_t, std::int32_t, std::int
 Variant TA::GetRowValue(std::int32_t n) const {
   const TZelCell* cell = CellAt(RowBuffer->Cells, n);
   if (cell == nullptr) return Variant::Null();
-  if (cell->Value.type() == VarType::Boolean) return Variant(cell->Value.AsBoolean() ? "1" : "0");
+  if (cell->Value.type() == VarType::kBoolean) return Variant(cell->Value.AsBoolean() ? "1" : "0");
   return cell->Value;
 }
 
 void TA::AppendRowText(std::string& out, std::int32_t n) const {
   const TZelCell* cell = CellAt(RowBuffer->Cells, n);
   if (cell == nullptr) return;
-  if (cell->Value.type() == VarType::Boolean) {
+  if (cell->Value.type() == VarType::kBoolean) {
     out += cell->Value.AsBoolean() ? '1' : '0';
     return;
   }
@@ -163,8 +163,8 @@ bool ExportTable(TA& sink, const RunSettings& settings) {
     }
   } detach{sink};
 
-  FileStream source(settings.SourceFile, FileStream::Mode::OpenRead);
-  FileStream target(settings.TargetFile, FileStream::Mode::Create);
+  FileStream source(settings.SourceFile, FileStream::Mode::kOpenRead);
+  FileStream target(settings.TargetFile, FileStream::Mode::kCreate);
   try {
     Convert(sink, settings, source, target);
     target.Flush();

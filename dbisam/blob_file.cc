@@ -18,7 +18,7 @@ bool BlobFile::Open(const std::string& name, std::uint8_t version, std::int32_t 
     throw EZelFileException("Invalid table: the BLOB block size " + std::to_string(block_size) + " is outside " +
                             std::to_string(kMinBlobBlockSize) + " to " + std::to_string(kMaxBlobBlockSize) + ".");
   }
-  stream_ = std::make_unique<FileStream>(name, FileStream::Mode::OpenRead);
+  stream_ = std::make_unique<FileStream>(name, FileStream::Mode::kOpenRead);
   decrypt_ = std::move(decrypt);
   version_ = version;
   ReadZeroFilled(*stream_, header.data(), header.size());

@@ -358,7 +358,7 @@ void TDBISAM::ParseStream(Stream& stream) {
 
 void TDBISAM::LoadFromFile(const std::string& name) {
   TSpreadSheetFile::LoadFromFile(name);
-  FileStream stream(name, FileStream::Mode::OpenRead);
+  FileStream stream(name, FileStream::Mode::kOpenRead);
   stream.SetPosition(0);
   try {
     ParseStream(stream);

@@ -338,7 +338,7 @@ Variant VarToStrFn(const Args& a) { return Variant(a.Text(0)); }
 Variant IntToStr(const Args& a) {
   const Variant value = a.Value(0);
   std::string out;
-  AppendInt64(out, value.type() == VarType::Int64 ? value.AsInt64() : VarToInt(value));
+  AppendInt64(out, value.type() == VarType::kInt64 ? value.AsInt64() : VarToInt(value));
   return Variant(std::move(out));
 }
 
@@ -504,13 +504,13 @@ Variant Min(const Args& a) {
 // as numbers.
 Variant Sum(const Args& a) {
   Variant sum(0);
-  for (std::size_t i = 0; i < a.Count(); ++i) sum = CombineValues(sum, a.Value(i), TArithOp::Add);
+  for (std::size_t i = 0; i < a.Count(); ++i) sum = CombineValues(sum, a.Value(i), TArithOp::kAdd);
   return sum;
 }
 
 Variant Avg(const Args& a) {
   const Variant sum = Sum(a);
-  return CombineValues(sum, Variant::Integer(static_cast<std::int64_t>(a.Count())), TArithOp::Divide);
+  return CombineValues(sum, Variant::Integer(static_cast<std::int64_t>(a.Count())), TArithOp::kDivide);
 }
 
 Variant Count(const Args& a) { return Variant::Integer(static_cast<std::int64_t>(a.Count()) - 1); }
@@ -528,13 +528,13 @@ Variant Round(const Args& a) { return Variant(RoundToInt32(a.Float(0))); }
 Variant Div(const Args& a) {
   const Variant dividend = a.Value(0);
   const Variant divisor = a.Value(1);
-  return CombineValues(dividend, divisor, TArithOp::IntDivide);
+  return CombineValues(dividend, divisor, TArithOp::kIntDivide);
 }
 
 Variant Mod(const Args& a) {
   const Variant dividend = a.Value(0);
   const Variant divisor = a.Value(1);
-  return CombineValues(dividend, divisor, TArithOp::Modulo);
+  return CombineValues(dividend, divisor, TArithOp::kModulo);
 }
 
 // A linear congruential generator; the draw is the upper half of the 64-bit
@@ -578,7 +578,7 @@ Variant Sqrt(const Args& a) {
 Variant Percent(const Args& a) {
   const Variant value = a.Value(0);
   const Variant percentage = a.Value(1);
-  return CombineValues(CombineValues(value, percentage, TArithOp::Multiply), Variant(100), TArithOp::Divide);
+  return CombineValues(CombineValues(value, percentage, TArithOp::kMultiply), Variant(100), TArithOp::kDivide);
 }
 
 // ---------------------------------------------------------------- condition and predicates

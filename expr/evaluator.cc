@@ -41,8 +41,8 @@ constexpr TValueClass kPairTable[8][8] = {
 // Integer division, remainder, AND and OR work on integers in every class
 // except where Booleans meet for AND and OR.
 bool IsIntegerOp(TArithOp op) {
-  return op == TArithOp::IntDivide || op == TArithOp::Modulo || op == TArithOp::And ||
-         op == TArithOp::Or;
+  return op == TArithOp::kIntDivide || op == TArithOp::kModulo || op == TArithOp::kAnd ||
+         op == TArithOp::kOr;
 }
 
 [[noreturn]] void ThrowFloatDivision(long double dividend) {
@@ -53,7 +53,7 @@ bool IsIntegerOp(TArithOp op) {
 // The float of a value, with 64-bit integers kept exact (an extended double
 // holds every one of them).
 long double FloatOf(const Variant& value) {
-  if (value.type() == VarType::Int64) return static_cast<long double>(value.AsInt64());
+  if (value.type() == VarType::kInt64) return static_cast<long double>(value.AsInt64());
   return VarToDouble(value);
 }
 
@@ -88,9 +88,9 @@ Variant CombineAsFloat(const Variant& left, const Variant& right, TArithOp op) {
   const long double b = FloatOf(right);
   long double result = 0;
   switch (op) {
-    case TArithOp::Add: result = a + b; break;
-    case TArithOp::Subtract: result = a - b; break;
-    case TArithOp::Multiply: result = a * b; break;
+    case TArithOp::kAdd: result = a + b; break;
+    case TArithOp::kSubtract: result = a - b; break;
+    case TArithOp::kMultiply: result = a * b; break;
     default:
       if (b == 0) ThrowFloatDivision(a);
       result = a / b;
@@ -102,35 +102,35 @@ Variant CombineAsFloat(const Variant& left, const Variant& right, TArithOp op) {
 // 32-bit operands compute in 32 bits; a 64-bit operand makes it 64 bits.
 // "+", "-" and "*" start over in floating point when the result overflows.
 Variant CombineAsInteger(const Variant& left, const Variant& right, TArithOp op) {
-  const bool wide = left.type() == VarType::Int64 || right.type() == VarType::Int64;
+  const bool wide = left.type() == VarType::kInt64 || right.type() == VarType::kInt64;
   const std::int64_t a = wide ? VarToInt64(left) : VarToInt(left);
   const std::int64_t b = wide ? VarToInt64(right) : VarToInt(right);
   auto make = [wide](std::int64_t v) { return wide ? Variant::Int64(v) : Variant::Integer(v); };
   std::int64_t v = 0;
   switch (op) {
-    case TArithOp::Add:
-    case TArithOp::Subtract:
-    case TArithOp::Multiply: {
-      bool overflow = op == TArithOp::Add        ? AddOverflows(a, b, v)
-                      : op == TArithOp::Subtract ? SubtractOverflows(a, b, v)
+    case TArithOp::kAdd:
+    case TArithOp::kSubtract:
+    case TArithOp::kMultiply: {
+      bool overflow = op == TArithOp::kAdd        ? AddOverflows(a, b, v)
+                      : op == TArithOp::kSubtract ? SubtractOverflows(a, b, v)
                                                  : MultiplyOverflows(a, b, v);
       if (!wide && (v < INT32_MIN || v > INT32_MAX)) overflow = true;
       if (overflow) return CombineAsFloat(left, right, op);
       return make(v);
     }
-    case TArithOp::Divide:
+    case TArithOp::kDivide:
       return CombineAsFloat(left, right, op);
-    case TArithOp::IntDivide:
+    case TArithOp::kIntDivide:
       if (b == 0) throw EDivByZero(kDivisionByZero);
       // The one quotient that leaves the 64-bit range.
       if (a == INT64_MIN && b == -1) return Variant(-static_cast<double>(a));
       return make(a / b);
-    case TArithOp::Modulo:
+    case TArithOp::kModulo:
       if (b == 0) throw EDivByZero(kDivisionByZero);
       return make(b == -1 ? 0 : a % b);
-    case TArithOp::And:
+    case TArithOp::kAnd:
       return make(a & b);
-    case TArithOp::Or:
+    case TArithOp::kOr:
       return make(a | b);
   }
   ThrowInvalidOperation();
@@ -145,20 +145,20 @@ Variant CurrencyFromUnits(long double units) {
 }
 
 Variant CombineAsCurrency(const Variant& left, const Variant& right, TArithOp op) {
-  const bool left_currency = left.type() == VarType::Currency;
-  const bool right_currency = right.type() == VarType::Currency;
+  const bool left_currency = left.type() == VarType::kCurrency;
+  const bool right_currency = right.type() == VarType::kCurrency;
   switch (op) {
-    case TArithOp::Add:
-    case TArithOp::Subtract: {
+    case TArithOp::kAdd:
+    case TArithOp::kSubtract: {
       const Currency a = VarToCurrency(left);
       const Currency b = VarToCurrency(right);
       std::int64_t units = 0;
-      const bool overflow = op == TArithOp::Add ? AddOverflows(a.units, b.units, units)
+      const bool overflow = op == TArithOp::kAdd ? AddOverflows(a.units, b.units, units)
                                                 : SubtractOverflows(a.units, b.units, units);
       if (overflow) throw EOverflow(kFloatOverflow);
       return Variant(Currency{units});
     }
-    case TArithOp::Multiply: {
+    case TArithOp::kMultiply: {
       // In units: an amount times a plain number, or two amounts rescaled.
       const long double a = left_currency ? static_cast<long double>(left.AsCurrency().units) : FloatOf(left);
       const long double b = right_currency ? static_cast<long double>(right.AsCurrency().units) : FloatOf(right);
@@ -166,7 +166,7 @@ Variant CombineAsCurrency(const Variant& left, const Variant& right, TArithOp op
       if (left_currency && right_currency) units /= Currency::kScale;
       return CurrencyFromUnits(units);
     }
-    case TArithOp::Divide: {
+    case TArithOp::kDivide: {
       // Anything divided by an amount is a plain ratio.
       if (right_currency) return CombineAsFloat(left, right, op);
       const long double a = static_cast<long double>(left.AsCurrency().units);
@@ -180,13 +180,13 @@ Variant CombineAsCurrency(const Variant& left, const Variant& right, TArithOp op
 }
 
 Variant CombineAsDateTime(const Variant& left, const Variant& right, TArithOp op) {
-  if (op != TArithOp::Add && op != TArithOp::Subtract) return CombineAsFloat(left, right, op);
+  if (op != TArithOp::kAdd && op != TArithOp::kSubtract) return CombineAsFloat(left, right, op);
   const long double a = FloatOf(left);
   const long double b = FloatOf(right);
-  if (op == TArithOp::Add) return Variant::DateTime(CheckFloat(static_cast<double>(a + b)));
+  if (op == TArithOp::kAdd) return Variant::DateTime(CheckFloat(static_cast<double>(a + b)));
   const double difference = CheckFloat(static_cast<double>(a - b));
   // Two date-times are apart by a number of days; one date-time moves.
-  const bool both = left.type() == VarType::DateTime && right.type() == VarType::DateTime;
+  const bool both = left.type() == VarType::kDateTime && right.type() == VarType::kDateTime;
   return both ? Variant(difference) : Variant::DateTime(difference);
 }
 
@@ -210,15 +210,15 @@ void CheckTextRoom(std::size_t size) {
 
 TValueClass ClassOf(const Variant& value) {
   switch (value.type()) {
-    case VarType::Empty: return vcEmpty;
-    case VarType::Null: return vcNull;
-    case VarType::Integer:
-    case VarType::Int64: return vcInteger;
-    case VarType::Double: return vcFloat;
-    case VarType::Currency: return vcCurrency;
-    case VarType::String: return vcString;
-    case VarType::Boolean: return vcBoolean;
-    case VarType::DateTime: return vcDateTime;
+    case VarType::kEmpty: return vcEmpty;
+    case VarType::kNull: return vcNull;
+    case VarType::kInteger:
+    case VarType::kInt64: return vcInteger;
+    case VarType::kDouble: return vcFloat;
+    case VarType::kCurrency: return vcCurrency;
+    case VarType::kString: return vcString;
+    case VarType::kBoolean: return vcBoolean;
+    case VarType::kDateTime: return vcDateTime;
   }
   return vcEmpty;
 }
@@ -246,13 +246,13 @@ Variant CombineValues(const Variant& left, const Variant& right, TArithOp op) {
     case vcCurrency:
       return CombineAsCurrency(left, right, op);
     case vcString:
-      if (op == TArithOp::Add) return Variant(left.AsString() + right.AsString());
+      if (op == TArithOp::kAdd) return Variant(left.AsString() + right.AsString());
       return CombineAsFloat(left, right, op);
     case vcBoolean:
-      if (op == TArithOp::And || op == TArithOp::Or) {
+      if (op == TArithOp::kAnd || op == TArithOp::kOr) {
         const bool a = VarToBool(left);
         const bool b = VarToBool(right);
-        return Variant(op == TArithOp::And ? a && b : a || b);
+        return Variant(op == TArithOp::kAnd ? a && b : a || b);
       }
       return CombineAsFloat(left, right, op);
     case vcDateTime:
@@ -302,7 +302,7 @@ Variant ToNumeric(const Variant& value) {
   if (value.IsEmptyOrNull()) return Variant(0);
   const FormatSettings& fs = Settings();
   std::string text = VarToText(value);
-  if (value.type() == VarType::DateTime &&
+  if (value.type() == VarType::kDateTime &&
       (text.find(fs.date_separator) != std::string::npos || text.find(fs.time_separator) != std::string::npos) &&
       TextToDateTime(text, fs)) {
     return value;
@@ -357,7 +357,7 @@ Variant Factorial(std::int32_t n) {
   // large, so the loop is short whatever n is.
   Variant product(1);
   for (std::int32_t k = 2; k <= n; ++k) {
-    product = CombineValues(Variant(k), product, TArithOp::Multiply);
+    product = CombineValues(Variant(k), product, TArithOp::kMultiply);
     if (k == INT32_MAX) break;
   }
   return product;
@@ -365,10 +365,10 @@ Variant Factorial(std::int32_t n) {
 
 Variant NotValue(const Variant& value) {
   switch (value.type()) {
-    case VarType::Null: return Variant::Null();
-    case VarType::Empty: ThrowInvalidOperation();
-    case VarType::Boolean: return Variant(!value.AsBoolean());
-    case VarType::Int64: return Variant::Int64(~value.AsInt64());
+    case VarType::kNull: return Variant::Null();
+    case VarType::kEmpty: ThrowInvalidOperation();
+    case VarType::kBoolean: return Variant(!value.AsBoolean());
+    case VarType::kInt64: return Variant::Int64(~value.AsInt64());
     default: return Variant(static_cast<std::int32_t>(~VarToInt(value)));
   }
 }
@@ -424,16 +424,16 @@ Variant TExpNode::EvaluateOperator() const {
         AppendVarText(text, right);
         return Variant(std::move(text));
       }
-      return CombineValues(left, right, TArithOp::Add);
+      return CombineValues(left, right, TArithOp::kAdd);
     }
     case oprSubtract:
     case oprMultiply:
     case oprDivide: {
       const Variant left = numeric(0);
       const Variant right = numeric(1);
-      const TArithOp op = operator_rank_ == oprSubtract   ? TArithOp::Subtract
-                          : operator_rank_ == oprMultiply ? TArithOp::Multiply
-                                                          : TArithOp::Divide;
+      const TArithOp op = operator_rank_ == oprSubtract   ? TArithOp::kSubtract
+                          : operator_rank_ == oprMultiply ? TArithOp::kMultiply
+                                                          : TArithOp::kDivide;
       return CombineValues(left, right, op);
     }
     case oprPower: {
@@ -466,7 +466,7 @@ Variant TExpNode::EvaluateOperator() const {
     case oprOr: {
       const Variant left = children_[0]->Evaluate();
       const Variant right = children_[1]->Evaluate();
-      return CombineValues(left, right, operator_rank_ == oprAnd ? TArithOp::And : TArithOp::Or);
+      return CombineValues(left, right, operator_rank_ == oprAnd ? TArithOp::kAnd : TArithOp::kOr);
     }
     case oprNot:
       return NotValue(children_[0]->Evaluate());

@@ -27,7 +27,7 @@ TValueClass ClassOf(const Variant& value);
 // The class that the pair (left, right) selects for combining and comparing.
 TValueClass PairClass(const Variant& left, const Variant& right);
 
-enum class TArithOp : std::uint8_t { Add, Subtract, Multiply, Divide, IntDivide, Modulo, And, Or };
+enum class TArithOp : std::uint8_t { kAdd, kSubtract, kMultiply, kDivide, kIntDivide, kModulo, kAnd, kOr };
 
 // left op right by the combination rules.  Raises EVariantError for an empty
 // operand, EDivByZero for an integer division by zero, EZeroDivide,

@@ -289,15 +289,15 @@ void AppendDateTime(std::string& out, double value, const FormatSettings& fs) {
 
 void AppendVarText(std::string& out, const Variant& value, const FormatSettings& fs) {
   switch (value.type()) {
-    case VarType::Empty:
-    case VarType::Null: return;
-    case VarType::String: out += value.AsString(); return;
-    case VarType::Integer: AppendInt64(out, value.AsInteger()); return;
-    case VarType::Int64: AppendInt64(out, value.AsInt64()); return;
-    case VarType::Double: AppendDouble(out, value.AsDouble(), fs); return;
-    case VarType::Currency: AppendCurrency(out, value.AsCurrency(), fs); return;
-    case VarType::DateTime: AppendDateTime(out, value.AsDateTime(), fs); return;
-    case VarType::Boolean: out += value.AsBoolean() ? "-1" : "0"; return;
+    case VarType::kEmpty:
+    case VarType::kNull: return;
+    case VarType::kString: out += value.AsString(); return;
+    case VarType::kInteger: AppendInt64(out, value.AsInteger()); return;
+    case VarType::kInt64: AppendInt64(out, value.AsInt64()); return;
+    case VarType::kDouble: AppendDouble(out, value.AsDouble(), fs); return;
+    case VarType::kCurrency: AppendCurrency(out, value.AsCurrency(), fs); return;
+    case VarType::kDateTime: AppendDateTime(out, value.AsDateTime(), fs); return;
+    case VarType::kBoolean: out += value.AsBoolean() ? "-1" : "0"; return;
   }
 }
 
@@ -354,15 +354,15 @@ double CurrencyToDouble(Currency value) {
 
 double VarToDouble(const Variant& value) {
   switch (value.type()) {
-    case VarType::Empty: return 0;
-    case VarType::Null: ThrowInvalidConversion();
-    case VarType::Integer: return value.AsInteger();
-    case VarType::Int64: return static_cast<double>(value.AsInt64());
-    case VarType::Double: return value.AsDouble();
-    case VarType::DateTime: return value.AsDateTime();
-    case VarType::Currency: return CurrencyToDouble(value.AsCurrency());
-    case VarType::Boolean: return value.AsBoolean() ? -1 : 0;
-    case VarType::String: {
+    case VarType::kEmpty: return 0;
+    case VarType::kNull: ThrowInvalidConversion();
+    case VarType::kInteger: return value.AsInteger();
+    case VarType::kInt64: return static_cast<double>(value.AsInt64());
+    case VarType::kDouble: return value.AsDouble();
+    case VarType::kDateTime: return value.AsDateTime();
+    case VarType::kCurrency: return CurrencyToDouble(value.AsCurrency());
+    case VarType::kBoolean: return value.AsBoolean() ? -1 : 0;
+    case VarType::kString: {
       auto number = TextToDouble(value.AsString());
       if (!number) ThrowInvalidConversion();
       return *number;
@@ -373,9 +373,9 @@ double VarToDouble(const Variant& value) {
 
 std::int64_t VarToInt64(const Variant& value) {
   switch (value.type()) {
-    case VarType::Integer: return value.AsInteger();
-    case VarType::Int64: return value.AsInt64();
-    case VarType::Currency: {
+    case VarType::kInteger: return value.AsInteger();
+    case VarType::kInt64: return value.AsInt64();
+    case VarType::kCurrency: {
       // Rounded to the nearest whole amount, halves to even.
       const std::int64_t units = value.AsCurrency().units;
       std::int64_t whole = units / 10000, rest = units % 10000;
@@ -394,8 +394,8 @@ std::int64_t VarToInt64(const Variant& value) {
 }
 
 std::int32_t VarToInt(const Variant& value) {
-  if (value.type() == VarType::Integer) return value.AsInteger();
-  if (value.type() == VarType::Int64 || value.type() == VarType::Currency) {
+  if (value.type() == VarType::kInteger) return value.AsInteger();
+  if (value.type() == VarType::kInt64 || value.type() == VarType::kCurrency) {
     const std::int64_t v = VarToInt64(value);
     if (v < INT32_MIN || v > INT32_MAX) throw EInvalidOp(kInvalidFloatingPointOperation);
     return static_cast<std::int32_t>(v);
@@ -405,15 +405,15 @@ std::int32_t VarToInt(const Variant& value) {
 
 bool VarToBool(const Variant& value) {
   switch (value.type()) {
-    case VarType::Empty: return false;
-    case VarType::Null: ThrowInvalidConversion();
-    case VarType::Boolean: return value.AsBoolean();
-    case VarType::Integer: return value.AsInteger() != 0;
-    case VarType::Int64: return value.AsInt64() != 0;
-    case VarType::Currency: return value.AsCurrency().units != 0;
-    case VarType::Double: return value.AsDouble() != 0;
-    case VarType::DateTime: return value.AsDateTime() != 0;
-    case VarType::String: {
+    case VarType::kEmpty: return false;
+    case VarType::kNull: ThrowInvalidConversion();
+    case VarType::kBoolean: return value.AsBoolean();
+    case VarType::kInteger: return value.AsInteger() != 0;
+    case VarType::kInt64: return value.AsInt64() != 0;
+    case VarType::kCurrency: return value.AsCurrency().units != 0;
+    case VarType::kDouble: return value.AsDouble() != 0;
+    case VarType::kDateTime: return value.AsDateTime() != 0;
+    case VarType::kString: {
       auto b = TextToBool(value.AsString());
       if (!b) ThrowInvalidConversion();
       return *b;
@@ -424,8 +424,8 @@ bool VarToBool(const Variant& value) {
 
 double VarToDateTime(const Variant& value) {
   switch (value.type()) {
-    case VarType::DateTime: return value.AsDateTime();
-    case VarType::String: {
+    case VarType::kDateTime: return value.AsDateTime();
+    case VarType::kString: {
       auto dt = TextToDateTime(value.AsString());
       if (!dt) ThrowInvalidConversion();
       return *dt;
@@ -435,7 +435,7 @@ double VarToDateTime(const Variant& value) {
 }
 
 Currency VarToCurrency(const Variant& value) {
-  if (value.type() == VarType::Currency) return value.AsCurrency();
+  if (value.type() == VarType::kCurrency) return value.AsCurrency();
   if (value.IsIntegerKind()) {
     const std::int64_t v = VarToInt64(value);
     if (v > INT64_MAX / 10000 || v < INT64_MIN / 10000) ThrowInvalidConversion();

@@ -34,7 +34,7 @@ constexpr std::size_t kMaxIo = 1 << 30;
 int OpenFile(const std::string& name, FileStream::Mode mode) {
 #if defined(_WIN32)
   int fd = -1;
-  if (mode == FileStream::Mode::OpenRead) {
+  if (mode == FileStream::Mode::kOpenRead) {
     _sopen_s(&fd, name.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO, 0);
   } else {
     _sopen_s(&fd, name.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _SH_DENYNO,
@@ -44,7 +44,7 @@ int OpenFile(const std::string& name, FileStream::Mode mode) {
 #else
   int fd;
   do {
-    fd = mode == FileStream::Mode::OpenRead
+    fd = mode == FileStream::Mode::kOpenRead
              ? ::open(name.c_str(), O_RDONLY | O_CLOEXEC)
              : ::open(name.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   } while (fd < 0 && errno == EINTR);
@@ -55,10 +55,10 @@ int OpenFile(const std::string& name, FileStream::Mode mode) {
 }  // namespace
 
 FileStream::FileStream(const std::string& name, Mode mode)
-    : name_(name), buffer_(kBufferSize), writing_(mode == Mode::Create) {
+    : name_(name), buffer_(kBufferSize), writing_(mode == Mode::kCreate) {
   fd_ = OpenFile(name, mode);
   if (fd_ < 0) {
-    if (mode == Mode::OpenRead) throw EFOpenError("Cannot open file " + name);
+    if (mode == Mode::kOpenRead) throw EFOpenError("Cannot open file " + name);
     throw EFCreateError("Cannot create file " + name);
   }
   if (!writing_) known_size_ = QuerySize();
@@ -161,10 +161,10 @@ void FileStream::Flush() {
 std::int64_t FileStream::Seek(std::int64_t offset, SeekOrigin origin) {
   const std::int64_t current = buffer_start_ + static_cast<std::int64_t>(writing_ ? write_len_ : read_pos_);
   std::int64_t target = offset;
-  if (origin == SeekOrigin::Current) {
+  if (origin == SeekOrigin::kCurrent) {
     if (offset == 0) return current;
     target = current + offset;
-  } else if (origin == SeekOrigin::End) {
+  } else if (origin == SeekOrigin::kEnd) {
     target = Size() + offset;
   }
   if (target < 0) target = 0;
@@ -205,8 +205,8 @@ void MemoryStream::Write(const void* buffer, std::size_t count) {
 }
 
 std::int64_t MemoryStream::Seek(std::int64_t offset, SeekOrigin origin) {
-  std::int64_t base = origin == SeekOrigin::Begin     ? 0
-                      : origin == SeekOrigin::Current ? static_cast<std::int64_t>(position_)
+  std::int64_t base = origin == SeekOrigin::kBegin     ? 0
+                      : origin == SeekOrigin::kCurrent ? static_cast<std::int64_t>(position_)
                                                       : static_cast<std::int64_t>(data_.size());
   std::int64_t target = base + offset;
   if (target < 0) target = 0;

@@ -10,7 +10,7 @@
 
 namespace tabdump {
 
-enum class SeekOrigin { Begin, Current, End };
+enum class SeekOrigin { kBegin, kCurrent, kEnd };
 
 class Stream {
  public:
@@ -20,16 +20,16 @@ class Stream {
   virtual void Write(const void* buffer, std::size_t count) = 0;
   virtual std::int64_t Seek(std::int64_t offset, SeekOrigin origin) = 0;
   virtual std::int64_t Size() = 0;
-  std::int64_t Position() { return Seek(0, SeekOrigin::Current); }
-  void SetPosition(std::int64_t position) { Seek(position, SeekOrigin::Begin); }
+  std::int64_t Position() { return Seek(0, SeekOrigin::kCurrent); }
+  void SetPosition(std::int64_t position) { Seek(position, SeekOrigin::kBegin); }
   void WriteText(const std::string& text) { Write(text.data(), text.size()); }
 };
 
 class FileStream : public Stream {
  public:
   enum class Mode {
-    OpenRead,  // existing file, others may read and write it meanwhile
-    Create,    // new or emptied file for writing
+    kOpenRead,  // existing file, others may read and write it meanwhile
+    kCreate,    // new or emptied file for writing
   };
   // Raises EFOpenError "Cannot open file %s" or EFCreateError "Cannot create file %s".
   FileStream(const std::string& name, Mode mode);

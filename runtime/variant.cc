@@ -5,19 +5,19 @@ namespace tabdump {
 bool operator==(const Variant& a, const Variant& b) {
   if (a.type_ != b.type_) return false;
   switch (a.type_) {
-    case VarType::Empty:
-    case VarType::Null:
+    case VarType::kEmpty:
+    case VarType::kNull:
       return true;
-    case VarType::Integer:
-    case VarType::Int64:
-    case VarType::Currency:
+    case VarType::kInteger:
+    case VarType::kInt64:
+    case VarType::kCurrency:
       return a.num_.i == b.num_.i;
-    case VarType::Double:
-    case VarType::DateTime:
+    case VarType::kDouble:
+    case VarType::kDateTime:
       return a.num_.d == b.num_.d;
-    case VarType::Boolean:
+    case VarType::kBoolean:
       return a.num_.b == b.num_.b;
-    case VarType::String:
+    case VarType::kString:
       return a.str_ == b.str_;
   }
   return false;
@@ -25,15 +25,15 @@ bool operator==(const Variant& a, const Variant& b) {
 
 const char* VarTypeName(VarType type) {
   switch (type) {
-    case VarType::Empty: return "Empty";
-    case VarType::Null: return "Null";
-    case VarType::Integer: return "Integer";
-    case VarType::Int64: return "Int64";
-    case VarType::Double: return "Double";
-    case VarType::Currency: return "Currency";
-    case VarType::DateTime: return "DateTime";
-    case VarType::Boolean: return "Boolean";
-    case VarType::String: return "String";
+    case VarType::kEmpty: return "Empty";
+    case VarType::kNull: return "Null";
+    case VarType::kInteger: return "Integer";
+    case VarType::kInt64: return "Int64";
+    case VarType::kDouble: return "Double";
+    case VarType::kCurrency: return "Currency";
+    case VarType::kDateTime: return "DateTime";
+    case VarType::kBoolean: return "Boolean";
+    case VarType::kString: return "String";
   }
   return "?";
 }

@@ -11,36 +11,36 @@
 namespace tabdump {
 
 enum class VarType : std::uint8_t {
-  Empty,     // no value assigned
-  Null,
-  Integer,   // 32-bit signed
-  Int64,     // 64-bit signed; behaves as an integer everywhere
-  Double,
-  Currency,
-  DateTime,  // days since 1899-12-30
-  Boolean,
-  String,
+  kEmpty,     // no value assigned
+  kNull,
+  kInteger,   // 32-bit signed
+  kInt64,     // 64-bit signed; behaves as an integer everywhere
+  kDouble,
+  kCurrency,
+  kDateTime,  // days since 1899-12-30
+  kBoolean,
+  kString,
 };
 
 class Variant {
  public:
   Variant() = default;  // empty
-  Variant(std::int32_t v) : type_(VarType::Integer) { num_.i = v; }  // NOLINT
-  Variant(bool v) : type_(VarType::Boolean) { num_.b = v; }            // NOLINT
-  Variant(double v) : type_(VarType::Double) { num_.d = v; }           // NOLINT
-  Variant(Currency v) : type_(VarType::Currency) { num_.i = v.units; }  // NOLINT
-  Variant(std::string v) : type_(VarType::String), str_(std::move(v)) {}  // NOLINT
-  Variant(const char* v) : type_(VarType::String), str_(v) {}             // NOLINT
+  Variant(std::int32_t v) : type_(VarType::kInteger) { num_.i = v; }  // NOLINT
+  Variant(bool v) : type_(VarType::kBoolean) { num_.b = v; }            // NOLINT
+  Variant(double v) : type_(VarType::kDouble) { num_.d = v; }           // NOLINT
+  Variant(Currency v) : type_(VarType::kCurrency) { num_.i = v.units; }  // NOLINT
+  Variant(std::string v) : type_(VarType::kString), str_(std::move(v)) {}  // NOLINT
+  Variant(const char* v) : type_(VarType::kString), str_(v) {}             // NOLINT
 
-  static Variant Null() { return Variant(VarType::Null); }
+  static Variant Null() { return Variant(VarType::kNull); }
   static Variant DateTime(double v) {
-    Variant r(VarType::DateTime);
+    Variant r(VarType::kDateTime);
     r.num_.d = v;
     return r;
   }
   // Always the 64-bit kind.
   static Variant Int64(std::int64_t v) {
-    Variant r(VarType::Int64);
+    Variant r(VarType::kInt64);
     r.num_.i = v;
     return r;
   }
@@ -60,28 +60,28 @@ class Variant {
     if (this == &other) return *this;
     type_ = other.type_;
     num_ = other.num_;
-    if (other.type_ == VarType::String) str_ = other.str_;
+    if (other.type_ == VarType::kString) str_ = other.str_;
     return *this;
   }
 
-  void SetInteger(std::int32_t v) { type_ = VarType::Integer; num_.i = v; }
+  void SetInteger(std::int32_t v) { type_ = VarType::kInteger; num_.i = v; }
   // A 32-bit integer when the value fits, else the 64-bit kind.
   void SetInteger64(std::int64_t v) {
-    type_ = v >= INT32_MIN && v <= INT32_MAX ? VarType::Integer : VarType::Int64;
+    type_ = v >= INT32_MIN && v <= INT32_MAX ? VarType::kInteger : VarType::kInt64;
     num_.i = v;
   }
-  void SetDouble(double v) { type_ = VarType::Double; num_.d = v; }
-  void SetDateTime(double v) { type_ = VarType::DateTime; num_.d = v; }
-  void SetBoolean(bool v) { type_ = VarType::Boolean; num_.b = v; }
-  void SetCurrency(Currency v) { type_ = VarType::Currency; num_.i = v.units; }
+  void SetDouble(double v) { type_ = VarType::kDouble; num_.d = v; }
+  void SetDateTime(double v) { type_ = VarType::kDateTime; num_.d = v; }
+  void SetBoolean(bool v) { type_ = VarType::kBoolean; num_.b = v; }
+  void SetCurrency(Currency v) { type_ = VarType::kCurrency; num_.i = v.units; }
 
   VarType type() const { return type_; }
-  bool IsEmpty() const { return type_ == VarType::Empty; }
-  bool IsNull() const { return type_ == VarType::Null; }
-  bool IsString() const { return type_ == VarType::String; }
+  bool IsEmpty() const { return type_ == VarType::kEmpty; }
+  bool IsNull() const { return type_ == VarType::kNull; }
+  bool IsString() const { return type_ == VarType::kString; }
   // Empty or Null.
-  bool IsEmptyOrNull() const { return type_ == VarType::Empty || type_ == VarType::Null; }
-  bool IsIntegerKind() const { return type_ == VarType::Integer || type_ == VarType::Int64; }
+  bool IsEmptyOrNull() const { return type_ == VarType::kEmpty || type_ == VarType::kNull; }
+  bool IsIntegerKind() const { return type_ == VarType::kInteger || type_ == VarType::kInt64; }
 
   // Raw payloads; the caller has checked type().
   std::int32_t AsInteger() const { return static_cast<std::int32_t>(num_.i); }
@@ -93,11 +93,11 @@ class Variant {
   const std::string& AsString() const { return str_; }
   std::string& MutableString() { return str_; }
 
-  void Clear() { type_ = VarType::Empty; }
-  void SetNull() { type_ = VarType::Null; }
+  void Clear() { type_ = VarType::kEmpty; }
+  void SetNull() { type_ = VarType::kNull; }
   // Reuses the string's storage: cheap when values are reassigned per record.
   void AssignString(const char* data, std::size_t size) {
-    type_ = VarType::String;
+    type_ = VarType::kString;
     str_.assign(data, size);
   }
 
@@ -107,7 +107,7 @@ class Variant {
  private:
   explicit Variant(VarType t) : type_(t) {}
 
-  VarType type_ = VarType::Empty;
+  VarType type_ = VarType::kEmpty;
   union {
     std::int64_t i;
     double d;

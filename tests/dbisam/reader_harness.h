@@ -42,13 +42,13 @@ struct CellCall {
 inline ::testing::AssertionResult SameValue(const Variant& actual, const Variant& expected) {
   bool same = actual == expected;
   if (!same && actual.type() == expected.type() &&
-      (actual.type() == VarType::Double || actual.type() == VarType::DateTime)) {
+      (actual.type() == VarType::kDouble || actual.type() == VarType::kDateTime)) {
     const double a = actual.AsDouble(), e = expected.AsDouble();
     same = std::fabs(a - e) <= 1e-12 * std::fmax(1.0, std::fabs(e));
   }
   if (same) return ::testing::AssertionSuccess();
   auto failure = ::testing::AssertionFailure() << "got " << Show(actual) << ", expected " << Show(expected);
-  if (actual.type() == expected.type() && actual.type() == VarType::Double) {
+  if (actual.type() == expected.type() && actual.type() == VarType::kDouble) {
     failure << " (" << std::setprecision(17) << actual.AsDouble() << " against " << expected.AsDouble() << ")";
   }
   return failure;

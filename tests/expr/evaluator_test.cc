@@ -251,24 +251,24 @@ TEST_F(EvaluatorTest, CombineTableCoversTheIntegerOperations) {
   auto combine = [](Variant l, Variant r, TArithOp op) {
     return Outcome([&] { return CombineValues(l, r, op); });
   };
-  EXPECT_EQ(combine(Variant(7), Variant(2), TArithOp::IntDivide), "Integer 3");
-  EXPECT_EQ(combine(Variant(-7), Variant(2), TArithOp::IntDivide), "Integer -3");
-  EXPECT_EQ(combine(Variant(-7), Variant(2), TArithOp::Modulo), "Integer -1");
-  EXPECT_EQ(combine(Variant(7.5), Variant(2), TArithOp::IntDivide), "Integer 4");
-  EXPECT_EQ(combine(Variant(7), Variant(0), TArithOp::IntDivide), "EDivByZero: Division by zero");
-  EXPECT_EQ(combine(Variant(7), Variant(0), TArithOp::Modulo), "EDivByZero: Division by zero");
-  EXPECT_EQ(combine(Variant(INT32_MIN), Variant(-1), TArithOp::IntDivide), "Int64 2147483648");
-  EXPECT_EQ(combine(Variant::Int64(INT64_MIN), Variant(-1), TArithOp::IntDivide),
+  EXPECT_EQ(combine(Variant(7), Variant(2), TArithOp::kIntDivide), "Integer 3");
+  EXPECT_EQ(combine(Variant(-7), Variant(2), TArithOp::kIntDivide), "Integer -3");
+  EXPECT_EQ(combine(Variant(-7), Variant(2), TArithOp::kModulo), "Integer -1");
+  EXPECT_EQ(combine(Variant(7.5), Variant(2), TArithOp::kIntDivide), "Integer 4");
+  EXPECT_EQ(combine(Variant(7), Variant(0), TArithOp::kIntDivide), "EDivByZero: Division by zero");
+  EXPECT_EQ(combine(Variant(7), Variant(0), TArithOp::kModulo), "EDivByZero: Division by zero");
+  EXPECT_EQ(combine(Variant(INT32_MIN), Variant(-1), TArithOp::kIntDivide), "Int64 2147483648");
+  EXPECT_EQ(combine(Variant::Int64(INT64_MIN), Variant(-1), TArithOp::kIntDivide),
             "Double 9.22337203685478E+18");
-  EXPECT_EQ(combine(Variant::Int64(INT64_MIN), Variant(-1), TArithOp::Modulo), "Int64 0");
-  EXPECT_EQ(combine(Variant(3e9), Variant(2), TArithOp::IntDivide),
+  EXPECT_EQ(combine(Variant::Int64(INT64_MIN), Variant(-1), TArithOp::kModulo), "Int64 0");
+  EXPECT_EQ(combine(Variant(3e9), Variant(2), TArithOp::kIntDivide),
             "EInvalidOp: Invalid floating point operation");
-  EXPECT_EQ(combine(Variant("7"), Variant("2"), TArithOp::IntDivide), "Integer 3");
-  EXPECT_EQ(combine(Variant::Null(), Variant(2), TArithOp::IntDivide), "Null");
-  EXPECT_EQ(combine(Variant(Currency{10'000}), Variant(Currency{20'000}), TArithOp::Multiply), "Currency 2");
-  EXPECT_EQ(combine(Variant(Currency{10'000}), Variant(4), TArithOp::Divide), "Currency 0.25");
-  EXPECT_EQ(combine(Variant(1), Variant(Currency{40'000}), TArithOp::Divide), "Double 0.25");
-  EXPECT_EQ(combine(Variant(Currency{INT64_MAX}), Variant(Currency{1}), TArithOp::Add),
+  EXPECT_EQ(combine(Variant("7"), Variant("2"), TArithOp::kIntDivide), "Integer 3");
+  EXPECT_EQ(combine(Variant::Null(), Variant(2), TArithOp::kIntDivide), "Null");
+  EXPECT_EQ(combine(Variant(Currency{10'000}), Variant(Currency{20'000}), TArithOp::kMultiply), "Currency 2");
+  EXPECT_EQ(combine(Variant(Currency{10'000}), Variant(4), TArithOp::kDivide), "Currency 0.25");
+  EXPECT_EQ(combine(Variant(1), Variant(Currency{40'000}), TArithOp::kDivide), "Double 0.25");
+  EXPECT_EQ(combine(Variant(Currency{INT64_MAX}), Variant(Currency{1}), TArithOp::kAdd),
             "EOverflow: Floating point overflow");
 }
 

@@ -20,14 +20,14 @@ TEST(FileStream, WritesBuffersAndReadsBack) {
   const std::string path = TempPath("stream.bin");
   std::string big(700'000, 'x');  // larger than the buffer
   {
-    FileStream out(path, FileStream::Mode::Create);
+    FileStream out(path, FileStream::Mode::kCreate);
     out.WriteText("head");
     out.WriteText(big);
     out.WriteText("tail");
     out.Flush();
     EXPECT_EQ(out.Size(), 700'008);
   }
-  FileStream in(path, FileStream::Mode::OpenRead);
+  FileStream in(path, FileStream::Mode::kOpenRead);
   EXPECT_EQ(in.Size(), 700'008);
   char head[4];
   EXPECT_EQ(in.Read(head, 4), 4u);
@@ -41,13 +41,13 @@ TEST(FileStream, WritesBuffersAndReadsBack) {
 
 TEST(FileStream, OpenAndCreateErrorsNameTheFile) {
   try {
-    FileStream in(TempPath("no-such-file"), FileStream::Mode::OpenRead);
+    FileStream in(TempPath("no-such-file"), FileStream::Mode::kOpenRead);
     FAIL();
   } catch (const EFOpenError& e) {
     EXPECT_EQ(e.Message(), "Cannot open file " + TempPath("no-such-file"));
   }
   try {
-    FileStream out(TempPath("no-such-dir/x.txt"), FileStream::Mode::Create);
+    FileStream out(TempPath("no-such-dir/x.txt"), FileStream::Mode::kCreate);
     FAIL();
   } catch (const EFCreateError& e) {
     EXPECT_EQ(e.Message(), "Cannot create file " + TempPath("no-such-dir/x.txt"));

@@ -13,10 +13,10 @@ namespace tabdump::testing {
 inline std::string Show(const Variant& v) {
   std::string out = VarTypeName(v.type());
   switch (v.type()) {
-    case VarType::Empty:
-    case VarType::Null: return out;
-    case VarType::Boolean: return out + (v.AsBoolean() ? " true" : " false");
-    case VarType::DateTime: out += ' '; AppendDouble(out, v.AsDateTime(), FormatSettings::Iso()); return out;
+    case VarType::kEmpty:
+    case VarType::kNull: return out;
+    case VarType::kBoolean: return out + (v.AsBoolean() ? " true" : " false");
+    case VarType::kDateTime: out += ' '; AppendDouble(out, v.AsDateTime(), FormatSettings::Iso()); return out;
     default: out += ' '; AppendVarText(out, v, FormatSettings::Iso()); return out;
   }
 }
