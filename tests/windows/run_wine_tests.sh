@@ -57,6 +57,7 @@ if ! cmake -S . -B "$win_build" -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x8
 fi
 exe=$root/$win_build/app/TABDUMP.EXE
 helper=$root/$win_build/run_command_line.exe
+code_page_check=$root/$win_build/code_page_check.exe
 
 # The program must run on a bare Windows: only DLLs that come with it.
 imports=$(x86_64-w64-mingw32-objdump -p "$exe" | sed -n 's/^[[:space:]]*DLL Name: //p')
@@ -111,6 +112,7 @@ done
 echo "== end-to-end tests under Wine"
 log=$tmp/tests.log
 TABDUMP_WINE=$wine TABDUMP_WINE_EXE=$exe TABDUMP_WINE_HELPER=$helper TABDUMP_WINE_PLAIN_PREFIX=$tmp/plain \
+  TABDUMP_WINE_CODE_PAGE_CHECK=$code_page_check \
   WINEPREFIX=$tmp/iso "$linux_build/tests/wine_end_to_end_tests" </dev/null >"$log" 2>&1
 status=$?
 cat "$log"

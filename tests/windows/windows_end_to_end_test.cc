@@ -1,6 +1,7 @@
 // What only the Windows program has, tried on TABDUMP.EXE under Wine: the
 // command line as one text that the program splits itself, Windows paths, the
-// user's regional settings, and tables held open by another program.
+// user's regional settings, tables held open by another program, and the code
+// page tables against Windows' own conversion.
 // tests/windows/run_wine_tests.sh sets up Wine and runs these.
 #include <gtest/gtest.h>
 
@@ -234,6 +235,16 @@ TEST_F(WindowsEndToEnd, FiltersReadDatesTypedInTheUsersFormat) {
   EXPECT_EQ(r.target, "");
   EXPECT_TRUE(r.output.starts_with(ReportHead("EConvertError"))) << r.output;
   EXPECT_TRUE(r.output.ends_with("'31.12.2004' is not a valid date." + kLineEnd)) << r.output;
+}
+
+TEST_F(WindowsEndToEnd, CodePageTablesAgreeWithWindows) {
+  // code_page_check.exe converts every byte, pair and character of every code
+  // page both with the tables compiled into the program and with
+  // MultiByteToWideChar and WideCharToMultiByte.
+  const RunResult r = RunShell("LC_ALL=C " + ShellQuote(WineEnv("TABDUMP_WINE")) + " " +
+                               ShellQuote(WineEnv("TABDUMP_WINE_CODE_PAGE_CHECK")));
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.output, "19 code pages agree with Windows\r\n") << r.output;
 }
 
 }  // namespace
