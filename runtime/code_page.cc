@@ -175,10 +175,11 @@ void Put(const Utf8Unit& unit, char*& to) {
 
 void PutBmp(char16_t c, char*& to) { Put(EncodeBmp(c), to); }
 
-// Windows' reading of a UTF-8 sequence that starts with the byte in[i] >= 0x80:
-// it learns the length from the first byte and takes the following bytes one
-// by one while they can still make a character.  Returns the end of what it
-// took; `valid` says whether that is one whole character.
+// The reading of a UTF-8 sequence that starts with the byte in[i] >= 0x80:
+// the length comes from the first byte, and the following bytes are taken one
+// by one while they can still make a character (the end of the text ends the
+// sequence too, so a character after a broken one is never lost).  Returns the
+// end of what it took; `valid` says whether that is one whole character.
 std::size_t ScanUtf8(const unsigned char* in, std::size_t i, std::size_t n, bool& valid) {
   valid = false;
   const unsigned char first = in[i];
@@ -186,9 +187,7 @@ std::size_t ScanUtf8(const unsigned char* in, std::size_t i, std::size_t n, bool
                              : first >= 0xF0 && first <= 0xF4                                    ? 3
                                                                                                   : 0;
   std::size_t at = i + 1;
-  if (following == 0) return at;
-  // Too short for its length: all the rest is one broken sequence.
-  if (n - at < following) return n;
+  if (following == 0 || at == n) return at;
   static constexpr unsigned kMask[4] = {0x7F, 0x1F, 0x0F, 0x07};
   unsigned value = first & kMask[following];
   unsigned c;
@@ -196,7 +195,7 @@ std::size_t ScanUtf8(const unsigned char* in, std::size_t i, std::size_t n, bool
     if ((c = in[at] ^ 0x80u) >= 0x40) return at;
     value = value << 6 | c;
     ++at;
-    if (value < 0x10) return at;  // overlong
+    if (value < 0x10 || at == n) return at;  // overlong, or cut short
   }
   if (following >= 2) {
     if ((c = in[at] ^ 0x80u) >= 0x40) return at;
@@ -205,6 +204,7 @@ std::size_t ScanUtf8(const unsigned char* in, std::size_t i, std::size_t n, bool
     ++at;
     if (value < 0x20) return at;                                              // overlong
     if (value >= (0xD800 >> 6) && value <= (0xDFFF >> 6)) return at;  // a surrogate
+    if (at == n) return at;                                            // cut short
   }
   if ((c = in[at] ^ 0x80u) >= 0x40) return at;
   value = value << 6 | c;
@@ -304,11 +304,14 @@ std::size_t CodePage::AppendUtf8(std::string_view bytes, std::string& out) const
         }
         const char16_t c = PairCharacter(page.rows[in[i]], in[i + 1]);
         if (c == kNoCharacter) {
+          // The lead byte alone is replaced; the byte after it is read anew,
+          // so that an ASCII character after a broken pair is kept.
           Put(kReplacementUnit, to);
           ++replaced;
-        } else {
-          PutBmp(c, to);
+          ++i;
+          continue;
         }
+        PutBmp(c, to);
         i += 2;
       }
       break;

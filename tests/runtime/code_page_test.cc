@@ -240,19 +240,19 @@ TEST(CodePage, BrokenPairsBecomeReplacementCharacters) {
       {932, "\x82", kR, 1},                                 // a lead byte at the end
       {932, "x\x82\xA0\x82", "x" + a + kR, 1},
       {932, "\x82\xA0\x82\xA0", a + a, 0},
-      // A trail byte that makes no pair with the lead byte is taken with it,
-      // even an ASCII one: the two give one U+FFFD.
-      {932, "\x82 b", kR + "b", 1},
-      {932, "\x82\x7F" "b", kR + "b", 1},
-      {932, "\x85\x40\x82\xA0", kR + a, 1},                 // 85 leads no pair at all
-      {932, "\x81\xFD\x81", kR + kR, 2},
+      // A lead byte whose next byte makes no pair with it is replaced alone,
+      // and the next byte is read as what it is: nothing after it is lost.
+      {932, "\x82 b", kR + " b", 1},
+      {932, "\x82\x7F" "b", kR + "\x7F" "b", 1},
+      {932, "\x85\x40\x82\xA0", kR + "@" + a, 1},           // 85 leads no pair at all
+      {932, "\x81\xFD\x81", kR + "\xEF\xA3\xB1" + kR, 2},    // FD alone is U+F8F1
       // A NUL is never a trail byte.
       {932, std::string("\x82\0b", 3), kR + std::string("\0b", 2), 1},
-      {936, "\x81\x20\xC4\xE3", kR + "\xE4\xBD\xA0", 1},
+      {936, "\x81\x20\xC4\xE3", kR + " \xE4\xBD\xA0", 1},
       {936, "\xFF", "\xEF\xA3\xB5", 0},                     // FF: U+F8F5, a character of its own
       {949, "\xB0\xA1\xB0", "\xEA\xB0\x80" + kR, 1},
-      {949, "\xC9\x41", kR, 1},                             // user-defined rows have no extension
-      {950, "\xA4\x7F\xA4\x40", kR + "\xE4\xB8\x80", 1},
+      {949, "\xC9\x41", kR + "A", 1},                       // user-defined rows have no extension
+      {950, "\xA4\x7F\xA4\x40", kR + "\x7F\xE4\xB8\x80", 1},
   };
   for (const BrokenCase& c : cases) {
     const Converted got = ToUtf8(c.page, c.bytes);
@@ -261,7 +261,7 @@ TEST(CodePage, BrokenPairsBecomeReplacementCharacters) {
   }
 }
 
-TEST(CodePage, Utf8IsCheckedAsWindowsChecksIt) {
+TEST(CodePage, BrokenUtf8BecomesReplacementCharacters) {
   const BrokenCase cases[] = {
       {65001, "plain \xC3\xA9 \xE4\xB8\x80 \xF0\x9F\x98\x80 \xF4\x8F\xBF\xBF", "", 0},  // valid: as it is
       {65001, "\xED\x9F\xBF\xEE\x80\x80", "", 0},  // the last before the surrogates, the first after
@@ -284,11 +284,12 @@ TEST(CodePage, Utf8IsCheckedAsWindowsChecksIt) {
       {65001, "\xE4\xB8\xC3\xA9", kR + "\xC3\xA9", 1},
       {65001, "\xF0\x41\x42\x43", kR + "ABC", 1},
       {65001, "\xE4\xB8\xAD\x80", "\xE4\xB8\xAD" + kR, 1},
-      // Cut short by the end: the rest is one U+FFFD.
+      // Cut short by the end: what there is gives one U+FFFD.
       {65001, "x\xE4", "x" + kR, 1},
       {65001, "x\xE4\xB8", "x" + kR, 1},
       {65001, "x\xF0\x9F\x98", "x" + kR, 1},
-      {65001, "x\xE4" "a", "x" + kR, 1},
+      {65001, "x\xE4" "a", "x" + kR + "a", 1},
+      {65001, "x\xF0\x9F" "ab", "x" + kR + "ab", 1},
   };
   for (const BrokenCase& c : cases) {
     const Converted got = ToUtf8(c.page, c.bytes);

@@ -3,8 +3,10 @@
 // time, so that they can never drift apart from it:
 //  - every single byte, every lead byte alone, before a NUL and before every
 //    trail byte, converted by CodePage::AppendUtf8 and by MultiByteToWideChar
-//    (flags 0).  Where Windows refuses the bytes (MB_ERR_INVALID_CHARS), its
-//    default character must stand where CodePage puts U+FFFD, and be counted;
+//    (flags 0).  Bytes that Windows refuses (MB_ERR_INVALID_CHARS) are read
+//    by a rule of our own, which keeps every character after a broken
+//    sequence (Windows may swallow one); for them it is enough that CodePage
+//    counts a replacement;
 //  - UTF-8: every sequence of one and two bytes, and longer ones made of the
 //    bytes where the rules change;
 //  - every character of the Basic Multilingual Plane, converted back by
@@ -56,23 +58,18 @@ std::wstring Decode(unsigned page, const std::string& bytes, DWORD flags) {
   return std::wstring(out, static_cast<std::size_t>(n > 0 ? n : 0));
 }
 
-// One conversion of `bytes` both ways: Windows' characters, with its default
-// character made U+FFFD when Windows refuses the bytes (for UTF-8, Windows
-// itself puts U+FFFD), against ours.
-void CheckForward(const tabdump::CodePage& code_page, unsigned page, WCHAR default_char, const std::string& bytes) {
-  std::wstring windows = Decode(page, bytes, 0);
+// One conversion of `bytes`: Windows' characters against ours where Windows
+// takes the bytes; a counted replacement where it refuses them.
+void CheckForward(const tabdump::CodePage& code_page, unsigned page, const std::string& bytes) {
+  const std::wstring windows = Decode(page, bytes, 0);
   const bool refused = Decode(page, bytes, MB_ERR_INVALID_CHARS).empty() && !bytes.empty();
-  std::size_t expected_replaced = 0;
-  if (refused) {
-    for (WCHAR& c : windows) {
-      if (c == default_char) {
-        c = 0xFFFD;
-        ++expected_replaced;
-      }
-    }
-  }
   std::string ours;
   const std::size_t replaced = code_page.AppendUtf8(bytes, ours);
+  if (refused) {
+    if (replaced == 0) Mismatch(page, "broken bytes without a replacement", bytes, ours, ToUtf8(windows));
+    return;
+  }
+  const std::size_t expected_replaced = 0;
   const std::string expected = ToUtf8(windows);
   if (ours != expected || replaced != expected_replaced) {
     Mismatch(page, "bytes (replaced " + std::to_string(replaced) + ", Windows " +
@@ -103,17 +100,15 @@ void CheckPage(unsigned page) {
     Mismatch(page, "not found", "", "", "");
     return;
   }
-  CPINFOEXW info{};
-  GetCPInfoExW(page, 0, &info);
   for (unsigned b = 0; b < 256; ++b) {
     const std::string one(1, static_cast<char>(b));
-    CheckForward(*code_page, page, info.UnicodeDefaultChar, one);
+    CheckForward(*code_page, page, one);
     if (!IsDBCSLeadByteEx(page, static_cast<BYTE>(b))) continue;
     for (unsigned trail = 0; trail < 256; ++trail) {
-      CheckForward(*code_page, page, info.UnicodeDefaultChar, one + static_cast<char>(trail));
+      CheckForward(*code_page, page, one + static_cast<char>(trail));
     }
-    CheckForward(*code_page, page, info.UnicodeDefaultChar, one + "a");
-    CheckForward(*code_page, page, info.UnicodeDefaultChar, one + std::string("\0a", 2));
+    CheckForward(*code_page, page, one + "a");
+    CheckForward(*code_page, page, one + std::string("\0a", 2));
   }
   CheckReverse(*code_page, page);
 }
@@ -124,13 +119,10 @@ void CheckUtf8() {
     Mismatch(65001, "not found", "", "", "");
     return;
   }
-  // U+FFFD as Windows' "default character": it is what Windows puts in.  No
-  // input below holds EF BF BD, U+FFFD itself.
-  const WCHAR replacement = 0xFFFD;
   for (unsigned a = 0; a < 256; ++a) {
-    CheckForward(*code_page, 65001, replacement, std::string(1, static_cast<char>(a)));
+    CheckForward(*code_page, 65001, std::string(1, static_cast<char>(a)));
     for (unsigned b = 0; b < 256; ++b) {
-      CheckForward(*code_page, 65001, replacement, {static_cast<char>(a), static_cast<char>(b)});
+      CheckForward(*code_page, 65001, {static_cast<char>(a), static_cast<char>(b)});
     }
   }
   // The bytes where the rules change, as second to fourth bytes of every
@@ -141,8 +133,8 @@ void CheckUtf8() {
     for (unsigned second = 0x80; second < 0xC0; ++second) {
       for (unsigned char third : edges) {
         const std::string three{static_cast<char>(first), static_cast<char>(second), static_cast<char>(third)};
-        CheckForward(*code_page, 65001, replacement, three);
-        for (unsigned char fourth : edges) CheckForward(*code_page, 65001, replacement, three + static_cast<char>(fourth));
+        CheckForward(*code_page, 65001, three);
+        for (unsigned char fourth : edges) CheckForward(*code_page, 65001, three + static_cast<char>(fourth));
       }
     }
   }
