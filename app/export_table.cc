@@ -4,10 +4,12 @@
 
 #include "app/progress_line.h"
 #include "app/row_filter.h"
+#include "app/run_summary.h"
 #include "app/text_format.h"
 #include "runtime/ascii_case.h"
 #include "runtime/console.h"
 #include "runtime/convert.h"
+#include "runtime/exceptions.h"
 #include "runtime/stream.h"
 
 namespace tabdump {
@@ -76,25 +78,40 @@ void WriteLine(Stream& target, std::string& line, const std::string& separator) 
   target.Write(line.data(), line.size());
 }
 
+// Under /strict, the first loss the reader reports ends the run.
+void RefuseLoss(const TDBISAMLoadReport& report, const std::string& table) {
+  if (!report.AnyLoss()) return;
+  throw EDataLoss(StrictMessage(Losses(table, report).front()));
+}
+
 void ConvertRecords(TA& sink, const RunSettings& settings, const std::vector<Column>& columns,
-                    Stream& source, Stream& target, LineBuilder& builder) {
+                    Stream& source, Stream& target, LineBuilder& builder, RunTally& tally) {
   TDBISAM& reader = *sink.Reader;
   TDBISAMTableInfo info;
   reader.GetTableInfo(info);
   const std::int64_t record_count = info.RecordCount();
+  const std::string table = ExtractFileName(settings.SourceFile);
   // Two ends: as many lines written as the header counts records (deleted and
   // filtered records do not count, so this end may never come), or the table
   // file exhausted — with at most one byte left, no record can follow.
   std::int32_t written = 0;
   while (written < record_count) {
-    if (source.Position() >= source.Size() - 1) break;
+    if (source.Position() >= source.Size() - 1) {
+      reader.NoteUnreadTail();
+      if (settings.Strict) RefuseLoss(reader.LoadReport, table);
+      break;
+    }
     sink.RowBuffer->ClearValues();
     // The reader takes the next record at the stream's position; the index
     // and row it is given only label the cells it reports, and they count
     // the lines written, not the records read.
-    bool accepted = reader.ReadRecord(written, written);
-    if (accepted && !settings.FilterText.empty()) accepted = sink.FilterAccepts();
+    const bool accepted = reader.ReadRecord(written, written);
+    if (settings.Strict) RefuseLoss(reader.LoadReport, table);
     if (!accepted) continue;
+    if (!settings.FilterText.empty() && !sink.FilterAccepts()) {
+      ++tally.rejected;
+      continue;
+    }
     builder.Begin();
     for (const Column& column : columns) {
       sink.AppendRowText(builder.StartField(), column.index);
@@ -102,10 +119,11 @@ void ConvertRecords(TA& sink, const RunSettings& settings, const std::vector<Col
     }
     WriteLine(target, builder.Line(), settings.RecordSeparator);
     ++written;
+    tally.written = written;
   }
 }
 
-void Convert(TA& sink, const RunSettings& settings, FileStream& source, FileStream& target) {
+void Convert(TA& sink, const RunSettings& settings, FileStream& source, FileStream& target, RunTally& tally) {
   TDBISAM& reader = *sink.Reader;
   source.SetPosition(0);
   reader.ReadOnDemand = true;
@@ -140,8 +158,21 @@ void Convert(TA& sink, const RunSettings& settings, FileStream& source, FileStre
     }
     WriteLine(target, builder.Line(), settings.RecordSeparator);
   }
-  ConvertRecords(sink, settings, columns, source, target, builder);
+  ConvertRecords(sink, settings, columns, source, target, builder, tally);
   progress.Finish();
+}
+
+// Each kind of loss once, with its count and first record, then the summary
+// when it is asked for or standard error is a terminal (where it takes the
+// place of the progress line).
+void TellTheUser(const RunSettings& settings, const TDBISAMLoadReport& report, const RunTally& tally,
+                 bool finished) {
+  const std::string table = ExtractFileName(settings.SourceFile);
+  std::string text = WarningLines(Losses(table, report));
+  if (finished && (settings.Summary || StderrIsTerminal())) {
+    text.append(SummaryLine(table, report, tally)).append(kMessageLineEnd);
+  }
+  if (!text.empty()) WriteStderr(text);
 }
 
 }  // namespace
@@ -165,19 +196,23 @@ bool ExportTable(TA& sink, const RunSettings& settings) {
 
   FileStream source(settings.SourceFile, FileStream::Mode::kOpenRead);
   FileStream target(settings.TargetFile, FileStream::Mode::kCreate);
+  RunTally tally;
   try {
-    Convert(sink, settings, source, target);
+    Convert(sink, settings, source, target, tally);
     target.Flush();
   } catch (...) {
-    // Keep the lines written so far, then let the error end the run.
+    // Keep the lines written so far, then let the error end the run; what was
+    // lost before it is still told.
     try {
       target.Flush();
     } catch (...) {
     }
     reader.CloseLoad();
+    if (!settings.Strict) TellTheUser(settings, reader.LoadReport, tally, false);
     throw;
   }
   reader.CloseLoad();
+  TellTheUser(settings, reader.LoadReport, tally, true);
   return true;
 }
 

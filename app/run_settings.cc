@@ -37,6 +37,10 @@ RunSettings ParseSwitches(const std::vector<std::string>& params) {
       s.TypeLine = true;
     } else if (upper == "/FIXED") {
       s.FixedWidth = true;
+    } else if (upper == "/SUMMARY") {
+      s.Summary = true;
+    } else if (upper == "/STRICT") {
+      s.Strict = true;
     } else if (StartsWith(upper, "/DELIMITER=")) {
       s.Delimiter = DecodeCharSwitch(value_after(11));
     } else if (StartsWith(upper, "/QUALIFIER=")) {

@@ -21,6 +21,8 @@ struct RunSettings {
   std::string FilterText;
   std::string SourceFile;
   std::string TargetFile;
+  bool Summary = false;  // the run summary on standard error, terminal or not
+  bool Strict = false;   // a loss that would be a warning ends the run instead
 };
 
 // Decodes the parameters after the program's name; the first two are the

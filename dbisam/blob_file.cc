@@ -58,14 +58,14 @@ bool BlobFile::ReadBlobBlock(std::int64_t block) {
   return true;
 }
 
-void BlobFile::ReadChain(std::int32_t first_block, std::string& text) {
+bool BlobFile::ReadChain(std::int64_t first_block, std::string& text) {
   text.clear();
-  if (!IsOpen() || first_block < 1) return;
+  if (!IsOpen() || first_block < 1) return false;
   // A number at or past the file's size in bytes names no block in either
   // layout, so it is refused before any arithmetic on it.
-  if (first_block >= file_size_ || !ReadBlobBlock(first_block)) return;
+  if (first_block >= file_size_ || !ReadBlobBlock(first_block)) return false;
   const std::int32_t total = DecodeSigned32(&block_[kBlobTotalLengthOffset]);
-  if (total <= 0) return;
+  if (total <= 0) return total == 0;
   const std::size_t wanted = static_cast<std::size_t>(total);
   // Never trust the total further than the file could supply.
   text.reserve(std::min<std::size_t>(wanted, static_cast<std::size_t>(file_size_)));
@@ -89,6 +89,7 @@ void BlobFile::ReadChain(std::int32_t first_block, std::string& text) {
     bytes_read += static_cast<std::int64_t>(block_read_);
     if (bytes_read > file_size_) break;
   }
+  return text.size() == wanted;
 }
 
 }  // namespace tabdump

@@ -41,8 +41,10 @@ class BlobFile {
 
   // The contents of the chain that starts at block `first_block`, into
   // `text`; empty when the file is not open or the block does not exist.
-  // A chain that ends early or is damaged gives what it held up to there.
-  void ReadChain(std::int32_t first_block, std::string& text);
+  // A chain that ends early or is damaged gives what it held up to there,
+  // and false: it ends before the length its first block gives, revisits a
+  // block, points beyond the file, or its first block is no block at all.
+  bool ReadChain(std::int64_t first_block, std::string& text);
 
  private:
   // Where block `block` starts in the file.

@@ -61,6 +61,26 @@ std::uint16_t LegacyPhysicalSize(std::uint8_t type, std::uint16_t size) {
   }
 }
 
+// The bytes of the header, and of one field descriptor, in the layout that
+// the version byte selects.
+std::int64_t HeaderSize(std::uint8_t version) {
+  return static_cast<std::int64_t>(version >= kFirstCurrentVersion ? kHeaderSize : kLegacyHeaderSize);
+}
+std::int64_t DescriptorSize(std::uint8_t version) {
+  if (version >= kFirstCurrentVersion) return static_cast<std::int64_t>(kDescriptorSize);
+  return static_cast<std::int64_t>(version < kFirstLegacyDescriptorVersion ? kOldDescriptorSize
+                                                                           : kLegacyDescriptorSize);
+}
+
+// A file cut inside its header or its field descriptors describes no table:
+// the bytes it lacks would be read as zeros and taken for a table shape.
+void CheckFileHolds(Stream& stream, std::int64_t needed, const std::string& what_needs) {
+  const std::int64_t size = stream.Size();
+  if (size >= needed) return;
+  throw EZelFileException("Invalid table: the file holds " + std::to_string(size) + " bytes, fewer than the " +
+                          std::to_string(needed) + " that " + what_needs + ".");
+}
+
 std::string Format(const char* pattern, long long a, long long b = 0, long long c = 0, long long d = 0) {
   char buffer[256];
   std::snprintf(buffer, sizeof buffer, pattern, a, b, c, d);
@@ -112,6 +132,7 @@ void TDBISAM::ResetLoad() {
   // The BLOB file belongs to the table loaded before; the new table opens its
   // own when it first needs it.
   blob_file_.Close();
+  LoadReport = TDBISAMLoadReport{};
   TZeDBISAMTable& table = Table();
   table.Caption = ExtractFileName(FileName);
   // When records of every status are loaded, each record becomes a row and
@@ -322,6 +343,7 @@ void TDBISAM::ParseStream(Stream& stream) {
     Table();
     ReadHeader(stream);
     const TDBISAMTableInfo& info = Table().Info;
+    CheckFileHolds(stream, HeaderSize(info.Version()), "its header needs");
     if (OnDimensions) OnDimensions(this, 0, 0, info.RecordCount(), 0, info.FieldCount());
     if (info.Encrypted()) {
       if (info.Version() >= kFirstCurrentVersion && CryptoHooks().DigestProc) {
@@ -334,9 +356,12 @@ void TDBISAM::ParseStream(Stream& stream) {
       if (!CheckPassword()) throw EZelCryptException("This file is encrypted but valid password is not specified.");
     }
     ValidateShape();
+    CheckFileHolds(stream, HeaderSize(info.Version()) + info.FieldCount() * DescriptorSize(info.Version()),
+                   "its header and " + std::to_string(info.FieldCount()) + " field descriptors need");
     ReadDescriptors(stream);
     PlanFields();
     DataStream = &stream;
+    data_start_ = stream.Position();
     if (!ReadOnDemand) {
       // A whole load reads records while the stream has bytes left, so a
       // last record cut short is still read (its missing bytes as zeros).
@@ -375,12 +400,19 @@ bool TDBISAM::ReadRecord(std::int32_t index, std::int32_t row) {
   CurrentRecord = index;
   if (DataStream == nullptr || record_.empty()) return false;
   if (OnLoadProgress) DoLoadProgress(index, record_count_);
-  ReadZeroFilled(*DataStream, record_.data(), record_.size());
+  const std::int64_t size = static_cast<std::int64_t>(record_.size());
+  record_number_ = (DataStream->Position() - data_start_) / size + 1;
+  const std::size_t got = ReadZeroFilled(*DataStream, record_.data(), record_.size());
+  if (got < record_.size() && got > 0) {
+    LoadReport.PartialRecord = record_number_;
+    LoadReport.PartialRecordBytes = static_cast<std::int64_t>(got);
+  }
   if (decrypt_records_) Decrypt(record_.data(), record_.size());
   const std::uint8_t status_byte = record_[0];
   const TZelRowStatus status = status_byte == kStatusDeleted   ? rsDeleted
                                : status_byte == kStatusDamaged ? rsError
                                                                : rsNormal;
+  ++(status == rsDeleted ? LoadReport.Deleted : status == rsError ? LoadReport.Damaged : LoadReport.Normal);
   if (!LoadRowStatutes.Contains(status)) return false;
   if (!OnCellValue) return true;
   for (std::size_t i = 0; i < plans_.size(); ++i) DeliverField(row, static_cast<std::int32_t>(i), plans_[i]);
@@ -414,6 +446,7 @@ CellLook TDBISAM::DecodeBlobField(FieldBytes bytes, Variant& out) {
   }
   if (block > INT32_MAX) {  // no BLOB file can hold it
     out.AssignString("", 0);
+    LoadReport.BlobDamaged.Add(record_number_);
   } else {
     // The contents go straight into the value's own string, whose capacity
     // is reused from record to record.
@@ -426,20 +459,11 @@ CellLook TDBISAM::DecodeBlobField(FieldBytes bytes, Variant& out) {
 // ------------------------------------------------------------ BLOB file
 
 std::string TDBISAM::BlobFileName(const std::string& table_file_name) {
-#if defined(_WIN32)
-  const char* separators = "\\:";
-#else
-  const char* separators = "\\:/";
-#endif
-  const std::size_t dir_end = table_file_name.find_last_of(separators);
-  const std::size_t dot = table_file_name.rfind('.');
-  if (dot != std::string::npos && (dir_end == std::string::npos || dot > dir_end)) {
-    return table_file_name.substr(0, dot) + ".blb";
-  }
-  return table_file_name + ".blb";
+  return ChangeFileExtension(table_file_name, ".blb");
 }
 
 bool TDBISAM::OpenBlobFile() {
+  // While the file is missing, every BLOB read looks for it again.
   if (blob_file_.IsOpen()) return true;
   const TDBISAMTableInfo& info = Table().Info;
   return blob_file_.Open(
@@ -449,8 +473,20 @@ bool TDBISAM::OpenBlobFile() {
 
 void TDBISAM::GetBlobText(std::int32_t block_no, std::int32_t, std::string& text) {
   text.clear();
-  if (block_no < 1 || !OpenBlobFile()) return;
-  blob_file_.ReadChain(block_no, text);
+  if (block_no < 1) return;
+  if (!OpenBlobFile()) {
+    LoadReport.BlobMissing.Add(record_number_);
+    return;
+  }
+  if (!blob_file_.ReadChain(block_no, text)) LoadReport.BlobDamaged.Add(record_number_);
+}
+
+void TDBISAM::NoteUnreadTail() {
+  if (DataStream == nullptr || record_.empty()) return;
+  const std::int64_t left = DataStream->Size() - DataStream->Position();
+  if (left <= 0 || left >= static_cast<std::int64_t>(record_.size())) return;
+  LoadReport.PartialRecord = (DataStream->Position() - data_start_) / static_cast<std::int64_t>(record_.size()) + 1;
+  LoadReport.PartialRecordBytes = left;
 }
 
 }  // namespace tabdump

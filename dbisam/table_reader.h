@@ -71,6 +71,33 @@ TDBISAMCryptoHooks& CryptoHooks();
 inline constexpr std::array<std::uint8_t, 21> SubTypeCodes = {
     0, 1, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31, 32, 33, 34, 35, 36, 37, 50, 100};
 
+// Something the reader met more than once: how often, and the first record
+// (counted from 1 in the table file) it met it in.
+struct TDBISAMOccurrences {
+  std::int64_t Count = 0;
+  std::int64_t FirstRecord = 0;
+
+  void Add(std::int64_t record) {
+    if (Count++ == 0) FirstRecord = record;
+  }
+};
+
+// What the records of one load held that the values cannot show: what was
+// read of each status, and every value or record the format let the reader
+// give only in part.  Kept up to date record by record.
+struct TDBISAMLoadReport {
+  std::int64_t Normal = 0;   // records read, by status
+  std::int64_t Deleted = 0;
+  std::int64_t Damaged = 0;
+  TDBISAMOccurrences BlobMissing;  // BLOB values given empty: no BLOB file
+  TDBISAMOccurrences BlobDamaged;  // BLOB values given in part: a damaged chain
+  std::int64_t PartialRecord = 0;       // the record the file ends inside; 0 when none
+  std::int64_t PartialRecordBytes = 0;  // how many of its bytes the file holds
+
+  std::int64_t Read() const { return Normal + Deleted + Damaged; }
+  bool AnyLoss() const { return BlobMissing.Count + BlobDamaged.Count != 0 || PartialRecord != 0; }
+};
+
 class TDBISAM : public TSpreadSheetFile {
  public:
   explicit TDBISAM(TComponent* owner = nullptr);
@@ -81,6 +108,7 @@ class TDBISAM : public TSpreadSheetFile {
   std::string StoredPassword;
   Stream* DataStream = nullptr;  // borrowed: the caller owns the table stream
   std::array<std::uint8_t, dbisam_layout::kBlobFileHeaderSize> BlobHeader{};
+  TDBISAMLoadReport LoadReport;
 
   void ResetLoad() override;
   void CloseLoad() override;
@@ -91,6 +119,10 @@ class TDBISAM : public TSpreadSheetFile {
   void GetBlobText(std::int32_t block_no, std::int32_t reserved, std::string& text) override;
   std::int32_t ColumnIndex(const std::string& name) override;
   void GetColumnNames(TStringList& list, const std::string& names) override;
+
+  // Notes a last record that the file ends inside when the record loop
+  // stops before reading it (a single byte left).
+  void NoteUnreadTail();
 
   void GetTableInfo(TDBISAMTableInfo& info);
   void GetFieldInfo(std::int32_t index, TDBISAMFieldInfo& field);
@@ -127,6 +159,8 @@ class TDBISAM : public TSpreadSheetFile {
   std::vector<Variant> values_;  // one per field, reused from record to record
   std::int32_t record_count_ = 0;
   bool decrypt_records_ = false;
+  std::int64_t data_start_ = 0;      // where the first record starts
+  std::int64_t record_number_ = 0;   // of the record read last, from 1
   BlobFile blob_file_;
 };
 

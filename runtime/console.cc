@@ -24,6 +24,23 @@ void WriteStdout(std::string_view text) {
   std::fflush(stdout);
 }
 
+void WriteStderr(std::string_view text) {
+#if defined(_WIN32)
+  static const bool binary = (_setmode(_fileno(stderr), _O_BINARY), true);
+  (void)binary;
+#endif
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+}
+
+bool StderrIsTerminal() {
+#if defined(_WIN32)
+  return _isatty(_fileno(stderr)) != 0;
+#else
+  return isatty(STDERR_FILENO) != 0;
+#endif
+}
+
 std::string ProgramPath() {
 #if defined(_WIN32)
   char buffer[MAX_PATH + 1];
@@ -37,13 +54,17 @@ std::string ProgramPath() {
 }
 
 std::string ExtractFileName(const std::string& path) {
-#if defined(_WIN32)
-  const char* separators = "\\:";
-#else
-  const char* separators = "\\:/";
-#endif
-  const auto cut = path.find_last_of(separators);
+  const auto cut = path.find_last_of(kPathSeparators);
   return cut == std::string::npos ? path : path.substr(cut + 1);
+}
+
+std::string ChangeFileExtension(const std::string& path, const std::string& extension) {
+  const std::size_t folder_end = path.find_last_of(kPathSeparators);
+  const std::size_t dot = path.rfind('.');
+  if (dot != std::string::npos && (folder_end == std::string::npos || dot > folder_end)) {
+    return path.substr(0, dot) + extension;
+  }
+  return path + extension;
 }
 
 std::string FormatExceptionReport(const std::exception& error, const std::string& module) {

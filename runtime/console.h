@@ -20,12 +20,22 @@ inline constexpr std::string_view kMessageLineEnd = "\n";
 
 // Writes bytes to standard output unchanged (binary mode on every platform).
 void WriteStdout(std::string_view text);
+// The same for standard error: warnings and the run summary.
+void WriteStderr(std::string_view text);
+// Whether standard error goes to a terminal (a console window on Windows).
+bool StderrIsTerminal();
 
 // The full path of the program's executable file, as the platform reports it.
 std::string ProgramPath();
-// The part of a path after its last directory separator (backslash, colon, and
-// on POSIX also slash).
+// The characters that end a folder in a path: slash, backslash and the colon
+// of a drive, on every platform (Windows takes a slash as well as a
+// backslash).
+inline constexpr const char* kPathSeparators = "/\\:";
+// The part of a path after its last directory separator.
 std::string ExtractFileName(const std::string& path);
+// The path with its extension (from the last dot of the file name on)
+// replaced by `extension`, or `extension` appended when it has none.
+std::string ChangeFileExtension(const std::string& path, const std::string& extension);
 
 // "Exception <class> in module <program> at <address>." and "<message>[.]",
 // each followed by kMessageLineEnd: the report of an error that ends the run.

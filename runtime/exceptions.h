@@ -32,6 +32,8 @@ class Exception : public std::runtime_error {
 TABDUMP_EXCEPTION_CLASS(EZelFileException)
 TABDUMP_EXCEPTION_CLASS(EZelCryptException)
 TABDUMP_EXCEPTION_CLASS(EZelInvalidSignatureException)
+// A value or record that the output could carry only in part, under /strict.
+TABDUMP_EXCEPTION_CLASS(EDataLoss)
 // The expression language.
 TABDUMP_EXCEPTION_CLASS(EZelParseException)
 // Value conversions and arithmetic.

@@ -25,6 +25,7 @@ struct RunResult {
   int status;
   std::string output;  // standard output
   std::string target;  // the target file, or "<none>"
+  std::string errors;  // standard error (runs through EndToEnd::Run)
 };
 
 inline std::string ShellQuote(const std::string& arg) {
@@ -50,13 +51,13 @@ inline std::string ReadFile(const std::string& path) {
 // Runs a shell command and returns its exit status and standard output.
 inline RunResult RunShell(const std::string& command) {
   FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return {-1, "popen failed", "<none>"};
+  if (pipe == nullptr) return {-1, "popen failed", "<none>", ""};
   std::string output;
   char buffer[4096];
   std::size_t n;
   while ((n = fread(buffer, 1, sizeof buffer, pipe)) > 0) output.append(buffer, n);
   const int status = pclose(pipe);
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output, "<none>"};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, output, "<none>", ""};
 }
 
 #if defined(TABDUMP_UNDER_WINE)
@@ -128,13 +129,16 @@ class EndToEnd : public ::testing::Test {
 
   // Runs the program with these parameters (paths already in the program's
   // form) in the C locale; `env` holds shell assignments that come after that
-  // default.  The target read back is `target_name` in the test's folder.
+  // default.  The target read back is `target_name` in the test's folder;
+  // standard error is kept apart from standard output.
   RunResult Run(const std::vector<std::string>& args, const std::string& target_name = "out.txt",
                 const std::string& env = "") {
     std::string command = "LC_ALL=C " + (env.empty() ? "" : env + " ") + ProgramCommand();
     for (const auto& arg : args) command += " " + ShellQuote(arg);
+    command += " 2>" + ShellQuote(Path("stderr.txt"));
     RunResult result = RunShell(command);
     result.target = ReadFile(Path(target_name));
+    result.errors = ReadFile(Path("stderr.txt"));
     return result;
   }
 

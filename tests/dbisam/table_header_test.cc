@@ -338,28 +338,40 @@ TEST(TableLayout, ColumnIndexAndColumnNames) {
   EXPECT_EQ(names, (TStringList{{"Id", 0}, {"Name", 1}, {"\xC9t\xE9", 2}, {"name", 3}}));
 }
 
-// A descriptor block cut short by the end of the file reads as zeros.
-TEST(TableLayout, ShortDescriptorBlockReadsAsZeros) {
+// A file that ends inside its header or its field descriptors is refused:
+// the missing bytes would read as zeros and make up a table shape.
+TEST(TableLayout, FileCutInsideItsHeaderOrDescriptorsIsRefused) {
   struct Case {
     std::uint8_t version;
-    std::size_t first_descriptor, descriptor_size;
+    std::size_t dat_size;
+    const char* message;
   };
-  for (const Case c : {Case{6, 512, 768}, Case{3, 127, 768}, Case{2, 127, 265}}) {
-    SCOPED_TRACE("version " + std::to_string(c.version));
+  const Case cases[] = {
+      {6, 100, "Invalid table: the file holds 100 bytes, fewer than the 512 that its header needs."},
+      {6, 512 + 768 + 40,
+       "Invalid table: the file holds 1320 bytes, fewer than the 2048 that its header and 2 field descriptors need."},
+      {3, 127 + 768 + 40,
+       "Invalid table: the file holds 935 bytes, fewer than the 1663 that its header and 2 field descriptors need."},
+      {2, 127 + 265 + 40,
+       "Invalid table: the file holds 432 bytes, fewer than the 657 that its header and 2 field descriptors need."},
+      {2, 126, "Invalid table: the file holds 126 bytes, fewer than the 127 that its header needs."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE("version " + std::to_string(c.version) + ", " + std::to_string(c.dat_size) + " bytes");
     TableDef def;
     def.version = c.version;
     def.fields = {{"First", kInteger}, {"Second", kDate}};
-    // The second descriptor keeps its name (bytes 2..8) and loses its type.
-    def.dat_size = c.first_descriptor + c.descriptor_size + 40;
+    def.dat_size = c.dat_size;
     LoadedTable t;
-    t.Load(def);
-    EXPECT_EQ(t.Info().FieldCount(), 2);
-    EXPECT_EQ(t.Field(0).FieldType(), kInteger);
-    EXPECT_EQ(t.Field(1).Name(), "Second");
-    EXPECT_EQ(t.Field(1).FieldType(), 0);
-    EXPECT_EQ(t.Field(1).Offset(), 0);
-    EXPECT_EQ(t.Field(1).PhysicalSize(), 0);
+    ExpectRaises<EZelFileException>([&] { t.Load(def); }, c.message);
   }
+  // Exactly the header and the descriptors: a table without records.
+  TableDef whole;
+  whole.fields = {{"First", kInteger}, {"Second", kDate}};
+  whole.dat_size = 512 + 2 * 768;
+  LoadedTable t;
+  t.Load(whole);
+  EXPECT_EQ(t.Field(1).FieldType(), kDate);
 }
 
 TEST(TableLayout, MalformedTablesAreRefusedWithTheReason) {
@@ -433,7 +445,7 @@ TEST(TableLayout, MalformedTablesAreRefusedWithTheReason) {
     TableDef s;  // an empty file reads as an all-zero legacy header
     s.version = 0;
     s.dat_size = 0;
-    cases.push_back({"empty file", s, "Invalid table: the record size 0 is outside 1 to 32768."});
+    cases.push_back({"empty file", s, "Invalid table: the file holds 0 bytes, fewer than the 127 that its header needs."});
   }
   for (const Case& c : cases) {
     SCOPED_TRACE(c.label);
