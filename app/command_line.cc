@@ -22,7 +22,8 @@ bool AtEnd(std::string_view text, std::size_t i) { return i >= text.size() || te
 // (Shift-JIS, GBK...) a trail byte may look like a backslash or a double
 // quote, so the text is stepped over by whole characters as the system's
 // ANSI code page sees them.
-std::size_t CharLength(std::string_view text, std::size_t i) {
+std::size_t CharLength(std::string_view text, std::size_t i, CommandLineText kind) {
+  if (kind == CommandLineText::kUtf8) return 1;
 #if defined(_WIN32)
   // CharNextA reads up to the text's terminating zero, which the command line
   // has; a view that ends earlier is not read past its end.
@@ -41,7 +42,8 @@ std::size_t CharLength(std::string_view text, std::size_t i) {
 
 }  // namespace
 
-bool CmdLineNextParam(std::string_view text, std::size_t& cursor, std::string* buffer, std::size_t* length) {
+bool CmdLineNextParam(std::string_view text, std::size_t& cursor, std::string* buffer, std::size_t* length,
+                      CommandLineText kind) {
   if (length != nullptr) *length = 0;
   while (!AtEnd(text, cursor) && IsSeparator(text[cursor])) ++cursor;
   if (AtEnd(text, cursor)) return false;
@@ -72,7 +74,7 @@ bool CmdLineNextParam(std::string_view text, std::size_t& cursor, std::string* b
     } else if (IsSeparator(c) && !quoted) {
       break;
     } else {
-      const std::size_t n = CharLength(text, cursor);
+      const std::size_t n = CharLength(text, cursor, kind);
       emit(text.substr(cursor, n));
       cursor += n;
     }
@@ -104,12 +106,12 @@ std::string CmdLineParamStr(std::string_view text, int n) {
   return param;
 }
 
-std::vector<std::string> SplitCommandLine(std::string_view text) {
+std::vector<std::string> SplitCommandLine(std::string_view text, CommandLineText kind) {
   std::vector<std::string> params;
   std::size_t cursor = 0;
-  if (!CmdLineNextParam(text, cursor)) return params;
+  if (!CmdLineNextParam(text, cursor, nullptr, nullptr, kind)) return params;
   std::string param;
-  while (CmdLineNextParam(text, cursor, &(param = std::string()))) params.push_back(param);
+  while (CmdLineNextParam(text, cursor, &(param = std::string()), nullptr, kind)) params.push_back(param);
   return params;
 }
 

@@ -5,11 +5,17 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
 
 namespace tabdump {
+
+// How the characters of a command line are stepped over: by the system's
+// ANSI code page (whose trail bytes may look like a quote), or as UTF-8
+// (whose bytes above 127 are never a quote, a backslash or a separator).
+enum class CommandLineText : std::uint8_t { kAnsi, kUtf8 };
 
 // Reads one parameter starting at `cursor` (an index into `text`), skipping
 // the separators before it, and leaves the cursor on the character that ended
@@ -17,7 +23,7 @@ namespace tabdump {
 // their number when those are given.  False, with nothing read, when only
 // separators remain.
 bool CmdLineNextParam(std::string_view text, std::size_t& cursor, std::string* buffer = nullptr,
-                      std::size_t* length = nullptr);
+                      std::size_t* length = nullptr, CommandLineText kind = CommandLineText::kAnsi);
 // The number of parameters after parameter 0 (the program's name).
 int CmdLineParamCount(std::string_view text);
 // Parameter n (n >= 1); empty when there are fewer.  For n <= 0 the full path
@@ -25,6 +31,6 @@ int CmdLineParamCount(std::string_view text);
 std::string CmdLineParamStr(std::string_view text, int n);
 
 // All parameters after the program's name.
-std::vector<std::string> SplitCommandLine(std::string_view text);
+std::vector<std::string> SplitCommandLine(std::string_view text, CommandLineText kind = CommandLineText::kAnsi);
 
 }  // namespace tabdump

@@ -1,7 +1,10 @@
 #include "app/export_table.h"
 
+#include <cstdio>
+#include <optional>
 #include <vector>
 
+#include "app/field_writer.h"
 #include "app/progress_line.h"
 #include "app/row_filter.h"
 #include "app/run_summary.h"
@@ -43,49 +46,26 @@ void TA::AppendRowText(std::string& out, std::int32_t n) const {
   AppendValueText(out, cell->Value);
 }
 
+const Variant* TA::RowValue(std::int32_t n) const {
+  const TZelCell* cell = CellAt(RowBuffer->Cells, n);
+  return cell == nullptr ? nullptr : &cell->Value;
+}
+
 namespace {
-
-// What the driver needs of one selected field, worked out once per run.
-struct Column {
-  std::int32_t index;
-  TDBISAMFieldInfo info;
-  int width;
-  bool right;
-};
-
-bool IsSelected(const std::string& field_list, const std::string& name) {
-  if (field_list.empty()) return true;
-  return (";" + field_list).find(";" + LowerAscii(name) + ";") != std::string::npos;
-}
-
-std::vector<Column> SelectColumns(TDBISAM& reader, const std::string& field_list) {
-  TDBISAMTableInfo info;
-  reader.GetTableInfo(info);
-  std::vector<Column> columns;
-  for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
-    Column column{i, {}, 0, false};
-    reader.GetFieldInfo(i, column.info);
-    if (!IsSelected(field_list, column.info.Name())) continue;
-    column.width = FieldWidth(column.info);
-    column.right = IsRightAligned(column.info.FieldType());
-    columns.push_back(column);
-  }
-  return columns;
-}
 
 void WriteLine(Stream& target, std::string& line, const std::string& separator) {
   line += separator;
   target.Write(line.data(), line.size());
 }
 
-// Under /strict, the first loss the reader reports ends the run.
-void RefuseLoss(const TDBISAMLoadReport& report, const std::string& table) {
-  if (!report.AnyLoss()) return;
-  throw EDataLoss(StrictMessage(Losses(table, report).front()));
+// Under /strict, the first loss ends the run.
+void RefuseLoss(const TDBISAMLoadReport& report, const RunTally& tally, const std::string& table) {
+  const std::vector<Loss> losses = Losses(table, report, tally);
+  if (!losses.empty()) throw EDataLoss(StrictMessage(losses.front()));
 }
 
 void ConvertRecords(TA& sink, const RunSettings& settings, const std::vector<Column>& columns,
-                    Stream& source, Stream& target, LineBuilder& builder, RunTally& tally) {
+                    Stream& source, Stream& target, LineBuilder& builder, FieldWriter& writer, RunTally& tally) {
   TDBISAM& reader = *sink.Reader;
   TDBISAMTableInfo info;
   reader.GetTableInfo(info);
@@ -98,7 +78,7 @@ void ConvertRecords(TA& sink, const RunSettings& settings, const std::vector<Col
   while (written < record_count) {
     if (source.Position() >= source.Size() - 1) {
       reader.NoteUnreadTail();
-      if (settings.Strict) RefuseLoss(reader.LoadReport, table);
+      if (settings.Strict) RefuseLoss(reader.LoadReport, tally, table);
       break;
     }
     sink.RowBuffer->ClearValues();
@@ -106,7 +86,7 @@ void ConvertRecords(TA& sink, const RunSettings& settings, const std::vector<Col
     // and row it is given only label the cells it reports, and they count
     // the lines written, not the records read.
     const bool accepted = reader.ReadRecord(written, written);
-    if (settings.Strict) RefuseLoss(reader.LoadReport, table);
+    if (settings.Strict) RefuseLoss(reader.LoadReport, tally, table);
     if (!accepted) continue;
     if (!settings.FilterText.empty() && !sink.FilterAccepts()) {
       ++tally.rejected;
@@ -114,16 +94,19 @@ void ConvertRecords(TA& sink, const RunSettings& settings, const std::vector<Col
     }
     builder.Begin();
     for (const Column& column : columns) {
-      sink.AppendRowText(builder.StartField(), column.index);
+      writer.AppendValue(builder.StartField(), column);
       builder.FinishField(column.width, column.right);
     }
+    tally.replaced = writer.Replaced();
+    if (settings.Strict && tally.replaced.Count != 0) RefuseLoss(reader.LoadReport, tally, table);
     WriteLine(target, builder.Line(), settings.RecordSeparator);
     ++written;
     tally.written = written;
   }
 }
 
-void Convert(TA& sink, const RunSettings& settings, FileStream& source, FileStream& target, RunTally& tally) {
+void Convert(TA& sink, const RunSettings& settings, const std::optional<CodePage>& code_page, FileStream& source,
+             FileStream& target, RunTally& tally) {
   TDBISAM& reader = *sink.Reader;
   source.SetPosition(0);
   reader.ReadOnDemand = true;
@@ -143,10 +126,18 @@ void Convert(TA& sink, const RunSettings& settings, FileStream& source, FileStre
   reader.ParseStream(source);
 
   const std::vector<Column> columns = SelectColumns(reader, settings.FieldList);
-  LineBuilder builder(settings.Delimiter, settings.Qualifier, settings.FixedWidth);
+  // Converted texts are UTF-8, whose characters take one to four bytes:
+  // fixed-width columns then count characters.
+  LineBuilder builder(settings.Delimiter, settings.Qualifier, settings.FixedWidth, code_page.has_value());
+  FieldWriter writer(settings, code_page, sink);
+  if (code_page) tally.code_page = code_page->number();
+  if (settings.Bom) target.Write(kUtf8ByteOrderMark, 3);
   if (settings.HeaderLine) {
     builder.Begin();
-    for (const Column& column : columns) builder.Add(column.info.Name(), column.width, false);
+    for (const Column& column : columns) {
+      writer.AppendName(builder.StartField(), column.info.Name());
+      builder.FinishField(column.width, false);
+    }
     WriteLine(target, builder.Line(), settings.RecordSeparator);
   }
   if (settings.TypeLine) {
@@ -158,7 +149,8 @@ void Convert(TA& sink, const RunSettings& settings, FileStream& source, FileStre
     }
     WriteLine(target, builder.Line(), settings.RecordSeparator);
   }
-  ConvertRecords(sink, settings, columns, source, target, builder, tally);
+  ConvertRecords(sink, settings, columns, source, target, builder, writer, tally);
+  tally.replaced = writer.Replaced();
   progress.Finish();
 }
 
@@ -168,7 +160,7 @@ void Convert(TA& sink, const RunSettings& settings, FileStream& source, FileStre
 void TellTheUser(const RunSettings& settings, const TDBISAMLoadReport& report, const RunTally& tally,
                  bool finished) {
   const std::string table = ExtractFileName(settings.SourceFile);
-  std::string text = WarningLines(Losses(table, report));
+  std::string text = WarningLines(Losses(table, report, tally));
   if (finished && (settings.Summary || StderrIsTerminal())) {
     text.append(SummaryLine(table, report, tally)).append(kMessageLineEnd);
   }
@@ -177,10 +169,44 @@ void TellTheUser(const RunSettings& settings, const TDBISAMLoadReport& report, c
 
 }  // namespace
 
-bool ExportTable(TA& sink, const RunSettings& settings) {
-  if (!FileExists(settings.SourceFile)) {
-    WriteStdout(std::string("DBISAM file not found.").append(kMessageLineEnd));
+namespace {
+
+std::optional<CodePage> ChosenCodePage(const std::string& name) {
+  if (name.empty()) return std::nullopt;
+  std::optional<CodePage> code_page = CodePage::Find(name);
+  if (!code_page) throw EConvertError("Unknown code page " + name + ".");
+  return code_page;
+}
+
+// A text the user typed (UTF-8) in the tables' code page, so that it compares
+// with the stored bytes; `what` names it in the error.
+std::string InCodePage(const CodePage& code_page, const std::string& typed, const char* what) {
+  std::string bytes;
+  const std::optional<UnmappableCharacter> bad = code_page.AppendEncoded(typed, bytes);
+  if (!bad) return bytes;
+  if (bad->invalid_utf8) {
+    throw EConvertError(std::string("The ") + what + " is not valid UTF-8 at byte " +
+                        std::to_string(bad->offset + 1) + ".");
+  }
+  char code[16];
+  std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(bad->character));
+  throw EConvertError(std::string("The ") + what + " holds the character " + code + ", which code page " +
+                      std::to_string(code_page.number()) + " cannot hold.");
+}
+
+}  // namespace
+
+bool ExportTable(TA& sink, const RunSettings& typed_settings, FolderTotals* totals) {
+  if (!FileExists(typed_settings.SourceFile)) {
+    WriteMessage(std::string("DBISAM file not found.").append(kMessageLineEnd));
     return false;
+  }
+  const std::optional<CodePage> code_page = ChosenCodePage(typed_settings.CodePage);
+  RunSettings settings = typed_settings;
+  if (code_page) {
+    settings.FilterText = InCodePage(*code_page, settings.FilterText, "filter");
+    settings.FieldList = InCodePage(*code_page, settings.FieldList, "field list");
+    sink.FilterText = settings.FilterText;
   }
   TSpreadSheetRow row_buffer;
   TDBISAM reader;
@@ -195,10 +221,11 @@ bool ExportTable(TA& sink, const RunSettings& settings) {
   } detach{sink};
 
   FileStream source(settings.SourceFile, FileStream::Mode::kOpenRead);
-  FileStream target(settings.TargetFile, FileStream::Mode::kCreate);
+  const bool to_stdout = settings.TargetFile == kStandardOutputName;
+  FileStream target(settings.TargetFile, to_stdout ? FileStream::Mode::kStandardOutput : FileStream::Mode::kCreate);
   RunTally tally;
   try {
-    Convert(sink, settings, source, target, tally);
+    Convert(sink, settings, code_page, source, target, tally);
     target.Flush();
   } catch (...) {
     // Keep the lines written so far, then let the error end the run; what was
@@ -213,6 +240,10 @@ bool ExportTable(TA& sink, const RunSettings& settings) {
   }
   reader.CloseLoad();
   TellTheUser(settings, reader.LoadReport, tally, true);
+  if (totals != nullptr) {
+    totals->read += reader.LoadReport.Read();
+    totals->written += tally.written;
+  }
   return true;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/run_settings.h"
+#include "app/run_summary.h"
 #include "cells/cell_model.h"
 #include "dbisam/table_reader.h"
 
@@ -33,6 +34,9 @@ class TA {
   Variant GetRowValue(std::int32_t n) const;
   // Appends the text of GetRowValue(n) without copying the value.
   void AppendRowText(std::string& out, std::int32_t n) const;
+  // The value of field n of the current record as the reader gave it (a
+  // Boolean stays one); null when the record has no such cell.
+  const Variant* RowValue(std::int32_t n) const;
 
   // The filter's verdict for the current record (row_filter.cc).
   bool FilterAccepts();
@@ -41,8 +45,11 @@ class TA {
   std::unique_ptr<RowFilter> filter_;
 };
 
-// Converts SourceFile into TargetFile.  False, after printing "DBISAM file not
-// found.", when there is no such source file; failures raise.
-bool ExportTable(TA& sink, const RunSettings& settings);
+// Converts SourceFile into TargetFile ("-": standard output).  False, after
+// printing "DBISAM file not found.", when there is no such source file;
+// failures raise.  With a code page, the filter text and the field list are
+// taken as UTF-8 and converted into it before the target is created.
+// `totals`, when given, gains the records read and written.
+bool ExportTable(TA& sink, const RunSettings& settings, FolderTotals* totals = nullptr);
 
 }  // namespace tabdump

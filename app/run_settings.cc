@@ -26,6 +26,7 @@ std::string DecodeCharSwitch(const std::string& value) {
 
 RunSettings ParseSwitches(const std::vector<std::string>& params) {
   RunSettings s;
+  bool delimiter_given = false;
   if (params.size() >= 1) s.SourceFile = params[0];
   if (params.size() >= 2) s.TargetFile = params[1];
   for (const std::string& param : params) {
@@ -37,12 +38,19 @@ RunSettings ParseSwitches(const std::vector<std::string>& params) {
       s.TypeLine = true;
     } else if (upper == "/FIXED") {
       s.FixedWidth = true;
+    } else if (upper == "/CSV") {
+      s.Csv = true;
+    } else if (upper == "/BOM") {
+      s.Bom = true;
+    } else if (StartsWith(upper, "/CODEPAGE=")) {
+      s.CodePage = value_after(10);
     } else if (upper == "/SUMMARY") {
       s.Summary = true;
     } else if (upper == "/STRICT") {
       s.Strict = true;
     } else if (StartsWith(upper, "/DELIMITER=")) {
       s.Delimiter = DecodeCharSwitch(value_after(11));
+      delimiter_given = true;
     } else if (StartsWith(upper, "/QUALIFIER=")) {
       s.Qualifier = DecodeCharSwitch(value_after(11));
     } else if (StartsWith(upper, "/RECORDSEPARATOR=")) {
@@ -58,6 +66,14 @@ RunSettings ParseSwitches(const std::vector<std::string>& params) {
     } else if (StartsWith(upper, "/WHERE=")) {
       s.FilterText = value_after(7);
     }
+  }
+  if (s.Csv) {
+    // A comma unless a delimiter was given, before /csv or after it; the
+    // record separator keeps whatever was given.  Quoting is CSV's own.
+    if (!delimiter_given) s.Delimiter = ",";
+    s.HeaderLine = true;
+    s.Qualifier = NoneMark;
+    s.FixedWidth = false;
   }
   return s;
 }

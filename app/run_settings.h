@@ -23,7 +23,13 @@ struct RunSettings {
   std::string TargetFile;
   bool Summary = false;  // the run summary on standard error, terminal or not
   bool Strict = false;   // a loss that would be a warning ends the run instead
+  bool Csv = false;      // CSV for loaders: implies HeaderLine; no qualifier, no fixed width
+  bool Bom = false;      // the target starts with a UTF-8 byte-order mark
+  std::string CodePage;  // the tables' code page, as typed; empty: texts as stored
 };
+
+// The target that stands for standard output.
+inline constexpr const char* kStandardOutputName = "-";
 
 // Decodes the parameters after the program's name; the first two are the
 // source and target files whatever they look like.  Raises EConvertError for

@@ -35,11 +35,20 @@ std::string SummaryLine(const std::string& table, const TDBISAMLoadReport& repor
                      " rejected by the filter";
   if (report.BlobDamaged.Count != 0) line += ", " + Counted(report.BlobDamaged.Count, "BLOB value", "BLOB values") + " damaged";
   if (report.BlobMissing.Count != 0) line += ", " + Counted(report.BlobMissing.Count, "BLOB value", "BLOB values") + " missing";
+  if (tally.replaced.Count != 0) {
+    line += ", " + Counted(tally.replaced.Count, "character", "characters") + " replaced";
+  }
   if (report.PartialRecord != 0) line += ", a final partial record";
   return line;
 }
 
-std::vector<Loss> Losses(const std::string& table, const TDBISAMLoadReport& report) {
+std::string TotalLine(const FolderTotals& totals) {
+  return Counted(totals.tables, "table", "tables") + ": " + GroupedCount(totals.tables - totals.failed) +
+         " converted, " + GroupedCount(totals.failed) + " failed; " + Counted(totals.read, "record", "records") +
+         " read, " + GroupedCount(totals.written) + " written";
+}
+
+std::vector<Loss> Losses(const std::string& table, const TDBISAMLoadReport& report, const RunTally& tally) {
   std::vector<Loss> losses;
   if (report.BlobMissing.Count != 0) {
     losses.push_back({table + ": the table has BLOB fields but its BLOB file " +
@@ -59,6 +68,13 @@ std::vector<Loss> Losses(const std::string& table, const TDBISAMLoadReport& repo
                           GroupedCount(report.PartialRecord) + ", of which it holds only " +
                           Counted(report.PartialRecordBytes, "byte", "bytes"),
                       ""});
+  }
+  if (tally.replaced.Count != 0) {
+    losses.push_back({table + ": " +
+                          Counted(tally.replaced.Count, "byte sequence is", "byte sequences are") +
+                          " not text in code page " + std::to_string(tally.code_page) + " (" +
+                          FirstIn(tally.replaced) + ")",
+                      "each is written as U+FFFD"});
   }
   return losses;
 }

@@ -11,11 +11,28 @@
 
 namespace tabdump {
 
+// Something the driver met more than once: how often, and the first record
+// (counted from 1 in the table file) it met it in.
+using LossCount = TDBISAMOccurrences;
+
 // The driver's own counts, beside what the reader reports.
 struct RunTally {
   std::int64_t written = 0;   // record lines written
   std::int64_t rejected = 0;  // records the filter did not keep
+  LossCount replaced;         // bytes the code page could not read, replaced by U+FFFD
+  int code_page = 0;
 };
+
+// The sums of a folder of tables, for its last summary line.
+struct FolderTotals {
+  std::int64_t tables = 0;
+  std::int64_t failed = 0;
+  std::int64_t read = 0;
+  std::int64_t written = 0;
+};
+
+// "3 tables: 2 converted, 1 failed; 1,204 records read, 1,180 written".
+std::string TotalLine(const FolderTotals& totals);
 
 // 1204 as "1,204".
 std::string GroupedCount(std::int64_t value);
@@ -32,9 +49,9 @@ struct Loss {
   std::string consequence;
 };
 
-// The losses in the report: the BLOB file missing, damaged BLOB chains, the
-// file ending inside a record.
-std::vector<Loss> Losses(const std::string& table, const TDBISAMLoadReport& report);
+// The losses of a run: the BLOB file missing, damaged BLOB chains, the file
+// ending inside a record, bytes the code page could not read.
+std::vector<Loss> Losses(const std::string& table, const TDBISAMLoadReport& report, const RunTally& tally);
 
 // "Warning: <what>; <consequence>." for each loss, each line ended as
 // messages end here.

@@ -32,9 +32,17 @@ bool IsRightAligned(std::uint8_t field_type) {
 
 namespace {
 
-void AppendAligned(std::string& out, std::string_view text, int width, bool right) {
-  const std::size_t pad = width > 0 && static_cast<std::size_t>(width) > text.size()
-                              ? static_cast<std::size_t>(width) - text.size()
+// The characters of a UTF-8 text: every byte but the continuation bytes.
+std::size_t Utf8Length(std::string_view text) {
+  std::size_t count = 0;
+  for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+  return count;
+}
+
+void AppendAligned(std::string& out, std::string_view text, int width, bool right, bool utf8) {
+  const std::size_t length = utf8 ? Utf8Length(text) : text.size();
+  const std::size_t pad = width > 0 && static_cast<std::size_t>(width) > length
+                              ? static_cast<std::size_t>(width) - length
                               : 0;
   if (right) out.append(pad, ' ');
   out.append(text);
@@ -77,12 +85,13 @@ void AppendQuoted(std::string& out, std::string_view text, std::string_view q) {
 
 void AppendValueText(std::string& out, const Variant& value) { AppendVarText(out, value); }
 
-LineBuilder::LineBuilder(std::string delimiter, std::string qualifier, bool fixed_width)
+LineBuilder::LineBuilder(std::string delimiter, std::string qualifier, bool fixed_width, bool utf8)
     : delimiter_(std::move(delimiter)),
       qualifier_(std::move(qualifier)),
       use_delimiter_(delimiter_ != NoneMark),
       use_qualifier_(qualifier_ != NoneMark),
       fixed_width_(fixed_width),
+      utf8_(utf8),
       direct_(!fixed_width && !use_qualifier_) {}
 
 void LineBuilder::Begin() {
@@ -104,7 +113,7 @@ void LineBuilder::FinishField(int width, bool right) {
   std::string_view text = scratch_;
   if (fixed_width_) {
     aligned_.clear();
-    AppendAligned(aligned_, text, width, right);
+    AppendAligned(aligned_, text, width, right, utf8_);
     text = aligned_;
   }
   if (text.empty()) return;

@@ -27,7 +27,9 @@ void AppendValueText(std::string& out, const Variant& value);
 // between two qualifiers; an empty text adds nothing but its delimiter.
 class LineBuilder {
  public:
-  LineBuilder(std::string delimiter, std::string qualifier, bool fixed_width);
+  // `utf8`: the texts are UTF-8, and fixed-width columns count characters
+  // rather than bytes.
+  LineBuilder(std::string delimiter, std::string qualifier, bool fixed_width, bool utf8 = false);
   void Begin();
   // Adds one field's text; `width` and `right` apply in fixed-width output.
   void Add(std::string_view text, int width, bool right);
@@ -45,6 +47,7 @@ class LineBuilder {
   bool use_delimiter_;
   bool use_qualifier_;
   bool fixed_width_;
+  bool utf8_;
   bool direct_;  // texts go into the line as they are
   bool first_ = true;
   std::string line_;

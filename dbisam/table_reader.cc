@@ -481,6 +481,12 @@ void TDBISAM::GetBlobText(std::int32_t block_no, std::int32_t, std::string& text
   if (!blob_file_.ReadChain(block_no, text)) LoadReport.BlobDamaged.Add(record_number_);
 }
 
+FieldBytes TDBISAM::ValueBytes(std::int32_t column) const {
+  if (column < 0 || static_cast<std::size_t>(column) >= plans_.size()) return {};
+  const FieldPlan& plan = plans_[static_cast<std::size_t>(column)];
+  return FieldBytes(record_.data() + plan.start, plan.width);
+}
+
 void TDBISAM::NoteUnreadTail() {
   if (DataStream == nullptr || record_.empty()) return;
   const std::int64_t left = DataStream->Size() - DataStream->Position();

@@ -77,8 +77,10 @@ struct TDBISAMOccurrences {
   std::int64_t Count = 0;
   std::int64_t FirstRecord = 0;
 
-  void Add(std::int64_t record) {
-    if (Count++ == 0) FirstRecord = record;
+  void Add(std::int64_t record, std::int64_t times = 1) {
+    if (times <= 0) return;
+    if (Count == 0) FirstRecord = record;
+    Count += times;
   }
 };
 
@@ -119,6 +121,12 @@ class TDBISAM : public TSpreadSheetFile {
   void GetBlobText(std::int32_t block_no, std::int32_t reserved, std::string& text) override;
   std::int32_t ColumnIndex(const std::string& name) override;
   void GetColumnNames(TStringList& list, const std::string& names) override;
+
+  // The bytes of field `column`'s value in the record read last (empty for
+  // a column that does not exist), for callers that format them themselves.
+  FieldBytes ValueBytes(std::int32_t column) const;
+  // The number of the record read last, counted from 1 in the table file.
+  std::int64_t RecordNumber() const { return record_number_; }
 
   // Notes a last record that the file ends inside when the record loop
   // stops before reading it (a single byte left).

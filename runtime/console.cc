@@ -24,6 +24,20 @@ void WriteStdout(std::string_view text) {
   std::fflush(stdout);
 }
 
+namespace {
+bool messages_to_stderr = false;
+}  // namespace
+
+void SendMessagesToStderr(bool to_stderr) { messages_to_stderr = to_stderr; }
+
+void WriteMessage(std::string_view text) {
+  if (messages_to_stderr) {
+    WriteStderr(text);
+  } else {
+    WriteStdout(text);
+  }
+}
+
 void WriteStderr(std::string_view text) {
 #if defined(_WIN32)
   static const bool binary = (_setmode(_fileno(stderr), _O_BINARY), true);

@@ -20,6 +20,11 @@ inline constexpr std::string_view kMessageLineEnd = "\n";
 
 // Writes bytes to standard output unchanged (binary mode on every platform).
 void WriteStdout(std::string_view text);
+// The program's messages (a missing table, the error report) go to standard
+// output, or to standard error while the data goes to standard output, so
+// that a pipe carries data only.
+void SendMessagesToStderr(bool to_stderr);
+void WriteMessage(std::string_view text);
 // The same for standard error: warnings and the run summary.
 void WriteStderr(std::string_view text);
 // Whether standard error goes to a terminal (a console window on Windows).

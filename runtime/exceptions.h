@@ -49,6 +49,8 @@ TABDUMP_EXCEPTION_CLASS(EFOpenError)
 TABDUMP_EXCEPTION_CLASS(EFCreateError)
 TABDUMP_EXCEPTION_CLASS(EWriteError)
 TABDUMP_EXCEPTION_CLASS(EReadError)
+// The reader of a pipe the output goes to has closed it: the run ends quietly.
+TABDUMP_EXCEPTION_CLASS(EBrokenPipe)
 
 #undef TABDUMP_EXCEPTION_CLASS
 

@@ -32,6 +32,12 @@ constexpr std::size_t kBufferSize = 1 << 18;
 constexpr std::size_t kMaxIo = 1 << 30;
 
 int OpenFile(const std::string& name, FileStream::Mode mode) {
+  if (mode == FileStream::Mode::kStandardOutput) {
+#if defined(_WIN32)
+    _setmode(1, _O_BINARY);
+#endif
+    return 1;
+  }
 #if defined(_WIN32)
   int fd = -1;
   if (mode == FileStream::Mode::kOpenRead) {
@@ -52,10 +58,17 @@ int OpenFile(const std::string& name, FileStream::Mode mode) {
 #endif
 }
 
+// A write that moved nothing: the pipe's reader is gone, or the file cannot
+// take more.
+[[noreturn]] void ThrowWriteFailure() {
+  if (errno == EPIPE) throw EBrokenPipe("The reader of the output has closed it");
+  throw EWriteError("Stream write error");
+}
+
 }  // namespace
 
 FileStream::FileStream(const std::string& name, Mode mode)
-    : name_(name), buffer_(kBufferSize), writing_(mode == Mode::kCreate) {
+    : name_(name), buffer_(kBufferSize), writing_(mode != Mode::kOpenRead), owns_fd_(mode != Mode::kStandardOutput) {
   fd_ = OpenFile(name, mode);
   if (fd_ < 0) {
     if (mode == Mode::kOpenRead) throw EFOpenError("Cannot open file " + name);
@@ -70,7 +83,7 @@ FileStream::~FileStream() {
   } catch (...) {
     // The owner flushes before closing when it cares; nothing to report here.
   }
-  if (fd_ >= 0) TABDUMP_CLOSE(fd_);
+  if (fd_ >= 0 && owns_fd_) TABDUMP_CLOSE(fd_);
 }
 
 std::int64_t FileStream::QuerySize() {
@@ -130,7 +143,7 @@ void FileStream::Write(const void* buffer, std::size_t count) {
         const std::size_t chunk = std::min(count - done, kMaxIo);
         auto n = TABDUMP_WRITE(fd_, in + done, static_cast<unsigned>(chunk));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) throw EWriteError("Stream write error");
+        if (n <= 0) ThrowWriteFailure();
         done += static_cast<std::size_t>(n);
       }
       buffer_start_ += static_cast<std::int64_t>(count);
@@ -150,7 +163,7 @@ void FileStream::Flush() {
     if (n <= 0) {
       // Keep what was not written out of the way of the destructor's retry.
       write_len_ = 0;
-      throw EWriteError("Stream write error");
+      ThrowWriteFailure();
     }
     done += static_cast<std::size_t>(n);
   }

@@ -28,8 +28,9 @@ class Stream {
 class FileStream : public Stream {
  public:
   enum class Mode {
-    kOpenRead,  // existing file, others may read and write it meanwhile
-    kCreate,    // new or emptied file for writing
+    kOpenRead,        // existing file, others may read and write it meanwhile
+    kCreate,          // new or emptied file for writing
+    kStandardOutput,  // the process's standard output, in binary mode; the name is a label
   };
   // Raises EFOpenError "Cannot open file %s" or EFCreateError "Cannot create file %s".
   FileStream(const std::string& name, Mode mode);
@@ -43,7 +44,8 @@ class FileStream : public Stream {
   // The size as known; asked of the system again once the position reaches it,
   // so that a file growing meanwhile is seen without a system call per record.
   std::int64_t Size() override;
-  // Writes out what is buffered; raises EWriteError when it cannot.
+  // Writes out what is buffered; raises EWriteError when it cannot, and
+  // EBrokenPipe when the reader of a pipe has closed it.
   void Flush();
 
   const std::string& Name() const { return name_; }
@@ -64,6 +66,7 @@ class FileStream : public Stream {
   std::size_t write_len_ = 0;
   std::int64_t known_size_ = 0;
   bool writing_ = false;
+  bool owns_fd_ = true;
 };
 
 class MemoryStream : public Stream {

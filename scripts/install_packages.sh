@@ -8,7 +8,8 @@
 # Groups:
 #   build    cmake, g++ and make: enough to build tabdump
 #   test     the build group, GoogleTest and the tools the tests drive
-#            (sqlite3, man-db to render the manual page)
+#            (sqlite3, man-db to render the manual page, the locale
+#            definitions)
 #   package  dpkg-deb and file, for the .deb that CPack makes
 #   windows  the mingw-w64 cross compiler and Wine, without the recommended
 #            packages (fonts, 32-bit Wine, sound), which the tests do not need
@@ -52,6 +53,9 @@ for group in "$@"; do
         need plain libgtest-dev test -f /usr/include/gtest/gtest.h
         need plain sqlite3 have_command sqlite3
         need lean man-db have_command man
+        # The definitions of other locales, which a test compiles into a
+        # folder of its own to run the program under German settings.
+        need lean locales test -f /usr/share/i18n/locales/de_DE
       fi
       ;;
     package)

@@ -114,8 +114,6 @@ TEST_F(EndToEnd, MissingSourceLeavesNoTarget) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.output, "DBISAM file not found." + kLineEnd);
   EXPECT_EQ(r.target, "<none>");
-  // A directory is not a table either.
-  EXPECT_EQ(Run({PathForProgram(dir_), Arg("out.txt")}).output, "DBISAM file not found." + kLineEnd);
 }
 
 TEST_F(EndToEnd, UsageWithFewerThanTwoParameters) {

@@ -1,0 +1,50 @@
+// The CSV form of values, for the loaders of other tools (PostgreSQL's COPY,
+// DuckDB, pandas): RFC 4180 quoting, NULL as an empty field and an empty text
+// as "", ISO 8601 dates and times, numbers with a full stop that read back
+// exactly, Booleans as true and false, binary values as \x and hex digits.
+// None of it follows the regional settings.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+#include "dbisam/field_decoding.h"
+#include "dbisam/table_reader.h"
+#include "runtime/variant.h"
+
+namespace tabdump {
+
+// How a field's values are written, chosen once per run from its type.
+enum class CsvKind : std::uint8_t {
+  kNumber,     // integers of every width; currency held as an exact amount
+  kFloat,      // floating point: the shortest text that reads back the same
+  kBcd,        // packed decimal: every stored digit, from the record's bytes
+  kDate,
+  kTime,
+  kTimeStamp,
+  kBoolean,
+  kText,       // strings and memos
+  kBinary,     // bytes and BLOBs that are not memos
+};
+
+CsvKind CsvKindOf(const TDBISAMFieldInfo& field);
+
+// Whether a BLOB field holds text (memo, formatted memo) rather than bytes.
+bool IsMemo(const TDBISAMFieldInfo& field);
+
+// Appends `text` as one CSV field: between double quotes, with inner quotes
+// doubled, when it holds the delimiter, a double quote, CR or LF, when it is
+// exactly \. (PostgreSQL's end of data), or when it is empty; as it stands
+// otherwise.
+void AppendCsvText(std::string& out, std::string_view text, std::string_view delimiter);
+
+// Appends a value of any kind but kText (whose text the caller converts and
+// quotes).  `raw` are the value's bytes in the record, used by kBcd.
+void AppendCsvValue(std::string& out, CsvKind kind, const Variant& value, FieldBytes raw);
+
+// A double in the shortest form that reads back as the same double; NaN,
+// Infinity and -Infinity as the loaders spell them.
+void AppendRoundTripDouble(std::string& out, double value);
+
+}  // namespace tabdump

@@ -1,0 +1,62 @@
+// How the values of one run become text in the output line: the text output
+// (regional settings, texts as stored) or CSV, with the tables' texts turned
+// into UTF-8 from their code page when /codepage is given.  Every choice that
+// depends only on the run and the field is made once, when the columns are
+// chosen; a record costs one switch per field.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/csv_format.h"
+#include "app/run_settings.h"
+#include "app/run_summary.h"
+#include "dbisam/table_reader.h"
+#include "runtime/code_page.h"
+
+namespace tabdump {
+
+class TA;
+
+// What the driver needs of one selected field, worked out once per run.
+struct Column {
+  std::int32_t index;
+  TDBISAMFieldInfo info;
+  int width;       // in fixed-width output
+  bool right;      // right-justified in fixed-width record lines
+  bool text;       // a String or a memo: converted from the code page
+  CsvKind csv_kind;
+};
+
+std::vector<Column> SelectColumns(TDBISAM& reader, const std::string& field_list);
+
+class FieldWriter {
+ public:
+  FieldWriter(const RunSettings& settings, std::optional<CodePage> code_page, TA& sink);
+
+  // The field's value in the current record.
+  void AppendValue(std::string& out, const Column& column);
+  // A field name for the header line.
+  void AppendName(std::string& out, const std::string& name);
+
+  // Bytes that the code page could not read, replaced by U+FFFD.
+  const LossCount& Replaced() const { return replaced_; }
+
+ private:
+  // A stored text: converted from the code page, quoted in CSV.
+  void AppendText(std::string& out, const std::string& stored, std::int64_t record);
+
+  bool csv_;
+  std::string delimiter_;
+  std::optional<CodePage> code_page_;
+  TA& sink_;
+  std::string scratch_;
+  LossCount replaced_;
+};
+
+// The bytes of the UTF-8 byte-order mark.
+inline constexpr const char* kUtf8ByteOrderMark = "\xEF\xBB\xBF";
+
+}  // namespace tabdump
