@@ -8,8 +8,8 @@
 # Groups:
 #   build    cmake, g++ and make: enough to build tabdump
 #   test     the build group, GoogleTest and the tools the tests drive
-#            (sqlite3, man-db to render the manual page, the locale
-#            definitions)
+#            (sqlite3 and the PostgreSQL server, which load the CSV output;
+#            man-db to render the manual page; the locale definitions)
 #   package  dpkg-deb and file, for the .deb that CPack makes
 #   windows  the mingw-w64 cross compiler and Wine, without the recommended
 #            packages (fonts, 32-bit Wine, sound), which the tests do not need
@@ -41,6 +41,10 @@ fuzzer_works() {
   return $status
 }
 
+# Debian's server binaries, which the tests run themselves (initdb, pg_ctl,
+# postgres) on a Unix socket in a temporary folder.
+postgres_server_present() { compgen -G '/usr/lib/postgresql/*/bin/postgres' >/dev/null; }
+
 wine_present() { have_command wine || have_command wine64 || [ -x /usr/lib/wine/wine64 ]; }
 
 for group in "$@"; do
@@ -52,6 +56,7 @@ for group in "$@"; do
       if [ "$group" = test ]; then
         need plain libgtest-dev test -f /usr/include/gtest/gtest.h
         need plain sqlite3 have_command sqlite3
+        need lean postgresql postgres_server_present
         need lean man-db have_command man
         # The definitions of other locales, which a test compiles into a
         # folder of its own to run the program under German settings.
