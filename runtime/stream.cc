@@ -59,9 +59,15 @@ int OpenFile(const std::string& name, FileStream::Mode mode) {
 }
 
 // A write that moved nothing: the pipe's reader is gone, or the file cannot
-// take more.
-[[noreturn]] void ThrowWriteFailure() {
-  if (errno == EPIPE) throw EBrokenPipe("The reader of the output has closed it");
+// take more.  On Windows the C library reports a closed pipe as EINVAL (Wine)
+// or EPIPE, and a full disk as ENOSPC.
+[[noreturn]] void ThrowWriteFailure(bool standard_output) {
+#if defined(_WIN32)
+  const bool broken_pipe = standard_output && (errno == EPIPE || errno == EINVAL);
+#else
+  const bool broken_pipe = standard_output && errno == EPIPE;
+#endif
+  if (broken_pipe) throw EBrokenPipe("The reader of the output has closed it");
   throw EWriteError("Stream write error");
 }
 
@@ -143,7 +149,7 @@ void FileStream::Write(const void* buffer, std::size_t count) {
         const std::size_t chunk = std::min(count - done, kMaxIo);
         auto n = TABDUMP_WRITE(fd_, in + done, static_cast<unsigned>(chunk));
         if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) ThrowWriteFailure();
+        if (n <= 0) ThrowWriteFailure(!owns_fd_);
         done += static_cast<std::size_t>(n);
       }
       buffer_start_ += static_cast<std::int64_t>(count);
@@ -163,7 +169,7 @@ void FileStream::Flush() {
     if (n <= 0) {
       // Keep what was not written out of the way of the destructor's retry.
       write_len_ = 0;
-      ThrowWriteFailure();
+      ThrowWriteFailure(!owns_fd_);
     }
     done += static_cast<std::size_t>(n);
   }

@@ -201,6 +201,12 @@ TEST_F(WindowsEndToEnd, DatesAndNumbersFollowTheUsersLocale) {
   r = Convert(Mixed(), switches, prefix + " LC_ALL=de_DE.UTF-8");
   EXPECT_EQ(r.status, 0) << r.output;
   EXPECT_EQ(r.target, "12,5\t3\t31.12.2020\t1.5.2024 09:30:00\r\n-0,25\t\t\t\r\n");
+  // /csv follows no regional settings: the same bytes in German and English.
+  const std::string csv = "Amount,Price,Born,Seen\r\n12.5,3,2020-12-31,2024-05-01 09:30:00\r\n-0.25,,,\r\n";
+  for (const char* locale : {"C", "de_DE.UTF-8"}) {
+    r = Convert(Mixed(), {"/fields=amount;price;born;seen", "/csv"}, prefix + " LC_ALL=" + locale);
+    EXPECT_EQ(r.target, csv) << locale;
+  }
 }
 
 TEST_F(WindowsEndToEnd, FiltersReadDatesTypedInTheUsersFormat) {
