@@ -15,18 +15,23 @@
 
 namespace tabdump {
 
-void WriteStdout(std::string_view text) {
+namespace {
+
+bool messages_to_stderr = false;
+
+// Bytes unchanged: Windows would turn LF into CR LF on a stream in text mode.
+void WriteUnchanged(std::FILE* stream, std::string_view text) {
 #if defined(_WIN32)
-  static const bool binary = (_setmode(_fileno(stdout), _O_BINARY), true);
-  (void)binary;
+  _setmode(_fileno(stream), _O_BINARY);
 #endif
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+  std::fwrite(text.data(), 1, text.size(), stream);
+  std::fflush(stream);
 }
 
-namespace {
-bool messages_to_stderr = false;
 }  // namespace
+
+void WriteStdout(std::string_view text) { WriteUnchanged(stdout, text); }
+void WriteStderr(std::string_view text) { WriteUnchanged(stderr, text); }
 
 void SendMessagesToStderr(bool to_stderr) { messages_to_stderr = to_stderr; }
 
@@ -36,15 +41,6 @@ void WriteMessage(std::string_view text) {
   } else {
     WriteStdout(text);
   }
-}
-
-void WriteStderr(std::string_view text) {
-#if defined(_WIN32)
-  static const bool binary = (_setmode(_fileno(stderr), _O_BINARY), true);
-  (void)binary;
-#endif
-  std::fwrite(text.data(), 1, text.size(), stderr);
-  std::fflush(stderr);
 }
 
 bool StderrIsTerminal() {

@@ -17,6 +17,7 @@
 #include <sys/wait.h>
 #include <vector>
 
+#include "tests/support/shell_command.h"
 #include "tests/support/table_writer.h"
 
 namespace tabdump::testing {
@@ -28,17 +29,7 @@ struct RunResult {
   std::string errors;  // standard error (runs through EndToEnd::Run)
 };
 
-inline std::string ShellQuote(const std::string& arg) {
-  std::string quoted = "'";
-  for (char c : arg) {
-    if (c == '\'') {
-      quoted += "'\\''";
-    } else {
-      quoted += c;
-    }
-  }
-  return quoted + "'";
-}
+inline std::string ShellQuote(const std::string& arg) { return QuoteForShell(arg); }
 
 inline std::string ReadFile(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
