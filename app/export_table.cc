@@ -37,19 +37,9 @@ Variant TA::GetRowValue(std::int32_t n) const {
 }
 
 void TA::AppendRowText(std::string& out, std::int32_t n) const {
-  const TZelCell* cell = CellAt(RowBuffer->Cells, n);
-  if (cell == nullptr) return;
-  if (cell->Value.type() == VarType::kBoolean) {
-    out += cell->Value.AsBoolean() ? '1' : '0';
-    return;
-  }
-  AppendValueText(out, cell->Value);
+  if (const Variant* value = RowValue(n)) AppendCellText(out, *value);
 }
 
-const Variant* TA::RowValue(std::int32_t n) const {
-  const TZelCell* cell = CellAt(RowBuffer->Cells, n);
-  return cell == nullptr ? nullptr : &cell->Value;
-}
 
 namespace {
 
@@ -97,8 +87,10 @@ void ConvertRecords(TA& sink, const RunSettings& settings, const std::vector<Col
       writer.AppendValue(builder.StartField(), column);
       builder.FinishField(column.width, column.right);
     }
-    tally.replaced = writer.Replaced();
-    if (settings.Strict && tally.replaced.Count != 0) RefuseLoss(reader.LoadReport, tally, table);
+    if (settings.Strict && writer.Replaced().Count != 0) {
+      tally.replaced = writer.Replaced();
+      RefuseLoss(reader.LoadReport, tally, table);
+    }
     WriteLine(target, builder.Line(), settings.RecordSeparator);
     ++written;
     tally.written = written;

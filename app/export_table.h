@@ -7,6 +7,7 @@
 
 #include "app/run_settings.h"
 #include "app/run_summary.h"
+#include "app/text_format.h"
 #include "cells/cell_model.h"
 #include "dbisam/table_reader.h"
 
@@ -34,9 +35,20 @@ class TA {
   Variant GetRowValue(std::int32_t n) const;
   // Appends the text of GetRowValue(n) without copying the value.
   void AppendRowText(std::string& out, std::int32_t n) const;
+  // The text of a value in the text output: a Boolean as 1 or 0.
+  static void AppendCellText(std::string& out, const Variant& value) {
+    if (value.type() == VarType::kBoolean) {
+      out += value.AsBoolean() ? '1' : '0';
+    } else {
+      AppendValueText(out, value);
+    }
+  }
   // The value of field n of the current record as the reader gave it (a
   // Boolean stays one); null when the record has no such cell.
-  const Variant* RowValue(std::int32_t n) const;
+  const Variant* RowValue(std::int32_t n) const {
+    const TZelCell* cell = CellAt(RowBuffer->Cells, n);
+    return cell == nullptr ? nullptr : &cell->Value;
+  }
 
   // The filter's verdict for the current record (row_filter.cc).
   bool FilterAccepts();

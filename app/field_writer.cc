@@ -57,12 +57,14 @@ void FieldWriter::AppendText(std::string& out, const std::string& stored, std::i
 void FieldWriter::AppendValue(std::string& out, const Column& column) {
   const Variant* value = sink_.RowValue(column.index);
   if (value == nullptr || value->IsEmptyOrNull()) return;  // NULL: nothing at all
-  if (column.text && value->IsString()) {
+  if (!csv_ && !code_page_) {
+    TA::AppendCellText(out, *value);  // the common case, texts as stored
+  } else if (column.text && value->IsString()) {
     AppendText(out, value->AsString(), sink_.Reader->RecordNumber());
   } else if (csv_) {
     AppendCsvValue(out, column.csv_kind, *value, sink_.Reader->ValueBytes(column.index));
   } else {
-    sink_.AppendRowText(out, column.index);
+    TA::AppendCellText(out, *value);
   }
 }
 

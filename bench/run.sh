@@ -37,7 +37,7 @@ median_time() {
 
 peak_kb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1 || true; }
 
-printf '%-28s %9s %12s %9s %9s\n' case seconds rows/s MB/s peak-MB
+printf '%-30s %9s %12s %9s %9s\n' case seconds rows/s MB/s peak-MB
 declare -A seconds
 report() {
   local name=$1 out=$2
@@ -47,12 +47,14 @@ report() {
   kb=$(peak_kb "$@")
   size=$(stat -c %s "$out")
   seconds[$name]=$t
-  printf '%-28s %9.3f %12.0f %9.1f %9.1f\n' "$name" "$t" "$(echo "$records / $t" | bc -l)" \
+  printf '%-30s %9.3f %12.0f %9.1f %9.1f\n' "$name" "$t" "$(echo "$records / $t" | bc -l)" \
     "$(echo "$size / 1048576 / $t" | bc -l)" "$(echo "$kb / 1024" | bc -l)"
 }
 
 report "tabdump" "$work/a.txt" "$tabdump" "$work/t.dat" "$work/a.txt"
-report "tabdump csv" "$work/b.txt" "$tabdump" "$work/t.dat" "$work/b.txt" '/qualifier=\34' '/delimiter=,'
+report "tabdump quoted" "$work/b.txt" "$tabdump" "$work/t.dat" "$work/b.txt" '/qualifier=\34' '/delimiter=,'
+report "tabdump /csv" "$work/f.csv" "$tabdump" "$work/t.dat" "$work/f.csv" /csv
+report "tabdump /csv /codepage=1252" "$work/g.csv" "$tabdump" "$work/t.dat" "$work/g.csv" /csv /codepage=1252
 report "tabdump filter" "$work/c.txt" "$tabdump" "$work/t.dat" "$work/c.txt" '/where=(amount > 0) AND (active = "1")'
 report "sqlite3 -csv" "$work/d.csv" sh -c "sqlite3 -csv '$work/rows.db' 'SELECT * FROM rows' > '$work/d.csv'"
 report "dd (same bytes as tabdump)" "$work/e.txt" dd if="$work/a.txt" of="$work/e.txt" bs=1M
