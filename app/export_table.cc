@@ -30,16 +30,11 @@ void TA::StoreCell(TCustomSpreadSheetFile*, std::int32_t, std::int32_t, std::int
 }
 
 Variant TA::GetRowValue(std::int32_t n) const {
-  const TZelCell* cell = CellAt(RowBuffer->Cells, n);
-  if (cell == nullptr) return Variant::Null();
-  if (cell->Value.type() == VarType::kBoolean) return Variant(cell->Value.AsBoolean() ? "1" : "0");
-  return cell->Value;
+  const Variant* value = RowValue(n);
+  if (value == nullptr) return Variant::Null();
+  if (value->type() == VarType::kBoolean) return Variant(value->AsBoolean() ? "1" : "0");
+  return *value;
 }
-
-void TA::AppendRowText(std::string& out, std::int32_t n) const {
-  if (const Variant* value = RowValue(n)) AppendCellText(out, *value);
-}
-
 
 namespace {
 

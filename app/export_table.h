@@ -33,8 +33,6 @@ class TA {
   // The value of field n of the current record: a Boolean as "1" or "0",
   // Null when the record has no such cell.
   Variant GetRowValue(std::int32_t n) const;
-  // Appends the text of GetRowValue(n) without copying the value.
-  void AppendRowText(std::string& out, std::int32_t n) const;
   // The text of a value in the text output: a Boolean as 1 or 0.
   static void AppendCellText(std::string& out, const Variant& value) {
     if (value.type() == VarType::kBoolean) {
