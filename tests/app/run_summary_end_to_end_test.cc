@@ -107,6 +107,23 @@ TEST_F(EndToEnd, SummaryWarningsAndStrict) {
   }
 }
 
+// At a terminal the summary comes without /summary, in the progress line's
+// place.  script(1) gives the program a terminal of its own.
+TEST_F(EndToEnd, SummaryAtATerminal) {
+  if (kUnderWine) GTEST_SKIP() << "a console window is not a Unix terminal";
+  const TableDef sound = Notes({Note(1, Value::Blob("a")), Note(2, Value::Null())});
+  Write(sound);
+  const std::string command = "LC_ALL=C " + ProgramCommand() + " " + ShellQuote(Arg("t.dat")) + " " +
+                              ShellQuote(Arg("out.txt"));
+  const RunResult r = RunShell("script -qec " + ShellQuote(command) + " /dev/null");
+  if (r.status == 127) GTEST_SKIP() << "script is not installed";
+  EXPECT_EQ(r.status, 0) << r.output;
+  // The terminal turns each LF into CR LF.
+  EXPECT_EQ(r.output,
+            "t.dat: 2 records read, 2 written, 0 deleted and 0 damaged skipped, 0 rejected by the filter\r\n");
+  EXPECT_EQ(ReadFile(Path("out.txt")), "1\ta\r\n2\t\r\n");
+}
+
 // A last record cut after its first byte is never read, but it is still a
 // record the file ends inside.
 TEST_F(EndToEnd, OneByteOfALastRecordIsWarned) {
