@@ -47,9 +47,8 @@ void AppendIsoTime(std::string& out, const TimeOfDay& time) {
   }
 }
 
-// Date, time and time stamp values arrive as date-times; one that lies
-// outside the calendar has no text and stays empty, as the reader gives such
-// stored values as null.
+}  // namespace
+
 void AppendIsoDateTime(std::string& out, CsvKind kind, double value) {
   const std::optional<DayMs> parts = SplitDateTime(value);
   if (!parts) return;
@@ -58,22 +57,19 @@ void AppendIsoDateTime(std::string& out, CsvKind kind, double value) {
   if (kind != CsvKind::kDate) AppendIsoTime(out, DecodeTime(*parts));
 }
 
-void AppendHex(std::string& out, std::string_view bytes) {
+void AppendHexDigits(std::string& out, std::string_view bytes) {
   static constexpr char kHex[] = "0123456789abcdef";
-  out += "\\x";
   for (unsigned char b : bytes) {
     out += kHex[b >> 4];
     out += kHex[b & 0xF];
   }
 }
 
-void AppendBcd(std::string& out, FieldBytes raw) {
+std::string BcdDigits(FieldBytes raw) {
   std::array<std::uint8_t, kBcdSize> bcd{};
   std::memcpy(bcd.data(), raw.data(), std::min(raw.size(), bcd.size()));
-  out += BcdToText(BcdBytes(bcd), '.');
+  return BcdToText(BcdBytes(bcd), '.');
 }
-
-}  // namespace
 
 bool IsMemo(const TDBISAMFieldInfo& field) {
   return field.FieldType() == kBlob && (field.SubType() == kMemoSubType || field.SubType() == kFormattedMemoSubType);
@@ -140,7 +136,7 @@ void AppendCsvValue(std::string& out, CsvKind kind, const Variant& value, FieldB
   if (value.IsEmptyOrNull()) return;
   switch (kind) {
     case CsvKind::kBcd:
-      AppendBcd(out, raw);
+      out += BcdDigits(raw);
       return;
     case CsvKind::kDate:
     case CsvKind::kTime:
@@ -151,7 +147,8 @@ void AppendCsvValue(std::string& out, CsvKind kind, const Variant& value, FieldB
       out += value.AsBoolean() ? "true" : "false";
       return;
     case CsvKind::kBinary:
-      AppendHex(out, value.IsString() ? std::string_view(value.AsString()) : std::string_view());
+      out += "\\x";
+      AppendHexDigits(out, value.IsString() ? std::string_view(value.AsString()) : std::string_view());
       return;
     case CsvKind::kFloat:
       if (value.type() == VarType::kDouble) {

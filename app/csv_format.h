@@ -43,6 +43,20 @@ void AppendCsvText(std::string& out, std::string_view text, std::string_view del
 // quotes).  `raw` are the value's bytes in the record, used by kBcd.
 void AppendCsvValue(std::string& out, CsvKind kind, const Variant& value, FieldBytes raw);
 
+// The parts that SQL scripts write the same way.
+
+// A date, time or time stamp (by `kind`) in ISO 8601: 2024-05-01,
+// 09:30:00.123 (milliseconds only when not zero), 2024-05-01 09:30:00.  A
+// value outside the calendar has no text and appends nothing, as the reader
+// gives such stored values as null.
+void AppendIsoDateTime(std::string& out, CsvKind kind, double value);
+
+// Two lower-case hex digits per byte.
+void AppendHexDigits(std::string& out, std::string_view bytes);
+
+// Every stored digit of a packed decimal, with a full stop.
+std::string BcdDigits(FieldBytes raw);
+
 // A double in the shortest form that reads back as the same double; NaN,
 // Infinity and -Infinity as the loaders spell them.
 void AppendRoundTripDouble(std::string& out, double value);

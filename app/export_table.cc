@@ -8,6 +8,7 @@
 #include "app/progress_line.h"
 #include "app/row_filter.h"
 #include "app/run_summary.h"
+#include "app/sql_script.h"
 #include "app/text_format.h"
 #include "runtime/ascii_case.h"
 #include "runtime/console.h"
@@ -49,8 +50,43 @@ void RefuseLoss(const TDBISAMLoadReport& report, const RunTally& tally, const st
   if (!losses.empty()) throw EDataLoss(StrictMessage(losses.front()));
 }
 
-void ConvertRecords(TA& sink, const RunSettings& settings, const std::vector<Column>& columns,
-                    Stream& source, Stream& target, LineBuilder& builder, FieldWriter& writer, RunTally& tally) {
+// The lines of the text and CSV output.
+struct TextRows {
+  LineBuilder& builder;
+  FieldWriter& writer;
+  const std::vector<Column>& columns;
+  Stream& target;
+  const std::string& separator;
+
+  void Make() {
+    builder.Begin();
+    for (const Column& column : columns) {
+      writer.AppendValue(builder.StartField(), column);
+      builder.FinishField(column.width, column.right);
+    }
+  }
+  void Put() { WriteLine(target, builder.Line(), separator); }
+};
+
+// The rows of a SQL script.
+struct SqlRows {
+  SqlScript& script;
+  FieldWriter& writer;
+  const std::vector<Column>& columns;
+
+  void Make() {
+    std::string& row = script.StartRow();
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (i != 0) script.Separate(row);
+      writer.AppendValue(row, columns[i]);
+    }
+  }
+  void Put() { script.FinishRow(); }
+};
+
+template <class Rows>
+void ConvertRecords(TA& sink, const RunSettings& settings, Stream& source, Rows& rows, FieldWriter& writer,
+                    RunTally& tally) {
   TDBISAM& reader = *sink.Reader;
   TDBISAMTableInfo info;
   reader.GetTableInfo(info);
@@ -77,19 +113,71 @@ void ConvertRecords(TA& sink, const RunSettings& settings, const std::vector<Col
       ++tally.rejected;
       continue;
     }
-    builder.Begin();
-    for (const Column& column : columns) {
-      writer.AppendValue(builder.StartField(), column);
-      builder.FinishField(column.width, column.right);
-    }
+    rows.Make();
     if (settings.Strict && writer.Replaced().Count != 0) {
       tally.replaced = writer.Replaced();
       RefuseLoss(reader.LoadReport, tally, table);
     }
-    WriteLine(target, builder.Line(), settings.RecordSeparator);
+    rows.Put();
     ++written;
     tally.written = written;
   }
+}
+
+// The header and type lines, then a line per record.
+void WriteTextLines(TA& sink, const RunSettings& settings, const std::vector<Column>& columns,
+                    bool utf8, FieldWriter& writer, Stream& source, Stream& target, RunTally& tally) {
+  // Converted texts are UTF-8, whose characters take one to four bytes:
+  // fixed-width columns then count characters.
+  LineBuilder builder(settings.Delimiter, settings.Qualifier, settings.FixedWidth, utf8);
+  if (settings.Bom) target.Write(kUtf8ByteOrderMark, 3);
+  if (settings.HeaderLine) {
+    builder.Begin();
+    for (const Column& column : columns) {
+      writer.AppendName(builder.StartField(), column.name);
+      builder.FinishField(column.width, false);
+    }
+    WriteLine(target, builder.Line(), settings.RecordSeparator);
+  }
+  if (settings.TypeLine) {
+    builder.Begin();
+    for (const Column& column : columns) {
+      const std::string name = TDBISAM::FieldTypeName(column.info.FieldType(),
+                                                      TDBISAM::SubTypeIndex(column.info.SubType()));
+      builder.Add(std::string_view(name).substr(0, 1), column.width, false);
+    }
+    WriteLine(target, builder.Line(), settings.RecordSeparator);
+  }
+  TextRows rows{builder, writer, columns, target, settings.RecordSeparator};
+  ConvertRecords(sink, settings, source, rows, writer, tally);
+}
+
+// The table's name in the script: its file name without the extension, which
+// must be UTF-8 (it comes from the file system, not from the table's code
+// page).
+std::string SqlTableName(const std::string& source_file) {
+  const std::string name = ChangeFileExtension(ExtractFileName(source_file), "");
+  std::string checked;
+  static const CodePage utf8 = *CodePage::Find(65001);
+  if (utf8.AppendUtf8(name, checked) != 0) {
+    throw EConvertError("The table's file name is not valid UTF-8, which a SQL script needs: rename the file.");
+  }
+  return name;
+}
+
+// The script that creates the table and loads a row per record.
+void WriteSqlScript(TA& sink, const RunSettings& settings, const std::vector<Column>& columns,
+                    FieldWriter& writer, Stream& source, Stream& target, RunTally& tally) {
+  std::vector<SqlColumn> sql_columns;
+  for (const Column& column : columns) {
+    sql_columns.push_back({writer.NameInUtf8(column.name, column.index + 1), column.sql_kind,
+                           column.string_length});
+  }
+  SqlScript script(*settings.Sql, target);
+  script.Begin(SqlTableName(settings.SourceFile), sql_columns);
+  SqlRows rows{script, writer, columns};
+  ConvertRecords(sink, settings, source, rows, writer, tally);
+  script.End();
 }
 
 void Convert(TA& sink, const RunSettings& settings, const std::optional<CodePage>& code_page, FileStream& source,
@@ -113,30 +201,13 @@ void Convert(TA& sink, const RunSettings& settings, const std::optional<CodePage
   reader.ParseStream(source);
 
   const std::vector<Column> columns = SelectColumns(reader, settings.FieldList);
-  // Converted texts are UTF-8, whose characters take one to four bytes:
-  // fixed-width columns then count characters.
-  LineBuilder builder(settings.Delimiter, settings.Qualifier, settings.FixedWidth, code_page.has_value());
   FieldWriter writer(settings, code_page, sink);
   if (code_page) tally.code_page = code_page->number();
-  if (settings.Bom) target.Write(kUtf8ByteOrderMark, 3);
-  if (settings.HeaderLine) {
-    builder.Begin();
-    for (const Column& column : columns) {
-      writer.AppendName(builder.StartField(), column.info.Name());
-      builder.FinishField(column.width, false);
-    }
-    WriteLine(target, builder.Line(), settings.RecordSeparator);
+  if (settings.Sql) {
+    WriteSqlScript(sink, settings, columns, writer, source, target, tally);
+  } else {
+    WriteTextLines(sink, settings, columns, code_page.has_value(), writer, source, target, tally);
   }
-  if (settings.TypeLine) {
-    builder.Begin();
-    for (const Column& column : columns) {
-      const std::string name = TDBISAM::FieldTypeName(column.info.FieldType(),
-                                                      TDBISAM::SubTypeIndex(column.info.SubType()));
-      builder.Add(std::string_view(name).substr(0, 1), column.width, false);
-    }
-    WriteLine(target, builder.Line(), settings.RecordSeparator);
-  }
-  ConvertRecords(sink, settings, columns, source, target, builder, writer, tally);
   tally.replaced = writer.Replaced();
   progress.Finish();
 }

@@ -3,6 +3,7 @@
 #include "app/export_table.h"
 #include "app/text_format.h"
 #include "runtime/ascii_case.h"
+#include "runtime/exceptions.h"
 
 namespace tabdump {
 namespace {
@@ -12,6 +13,18 @@ bool IsSelected(const std::string& field_list, const std::string& name) {
   return (";" + field_list).find(";" + LowerAscii(name) + ";") != std::string::npos;
 }
 
+bool IsAscii(std::string_view text) {
+  for (unsigned char c : text) {
+    if (c >= 0x80) return false;
+  }
+  return true;
+}
+
+// What a SQL script says of a text that is not UTF-8 when no code page is
+// given: the way out.
+constexpr const char* kNotUtf8 =
+    "is not valid UTF-8; name the table's code page with /codepage=, such as /codepage=1252";
+
 }  // namespace
 
 std::vector<Column> SelectColumns(TDBISAM& reader, const std::string& field_list) {
@@ -19,13 +32,16 @@ std::vector<Column> SelectColumns(TDBISAM& reader, const std::string& field_list
   reader.GetTableInfo(info);
   std::vector<Column> columns;
   for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
-    Column column{i, {}, 0, false, false, CsvKind::kText};
+    Column column{i, {}, 0, false, false, CsvKind::kText, SqlKind::kString, 1, {}};
     reader.GetFieldInfo(i, column.info);
     if (!IsSelected(field_list, column.info.Name())) continue;
     column.width = FieldWidth(column.info);
     column.right = IsRightAligned(column.info.FieldType());
     column.csv_kind = CsvKindOf(column.info);
     column.text = column.csv_kind == CsvKind::kText;
+    column.sql_kind = SqlKindOf(column.info);
+    column.string_length = SqlStringLength(column.info);
+    column.name = column.info.Name();
     columns.push_back(column);
   }
   return columns;
@@ -36,9 +52,29 @@ FieldWriter::FieldWriter(const RunSettings& settings, std::optional<CodePage> co
   // A delimiter of none (code 0) cannot occur in a value in a way that
   // matters to quoting.
   if (delimiter_ == NoneMark) delimiter_.clear();
+  if (settings.Sql) sql_.emplace(*settings.Sql);
 }
 
-void FieldWriter::AppendText(std::string& out, const std::string& stored, std::int64_t record) {
+std::optional<std::string_view> FieldWriter::Utf8Text(const std::string& stored, std::int64_t record) {
+  scratch_.clear();
+  if (code_page_) {
+    replaced_.Add(record, static_cast<std::int64_t>(code_page_->AppendUtf8(stored, scratch_)));
+    return scratch_;
+  }
+  if (IsAscii(stored)) return stored;
+  static const CodePage utf8 = *CodePage::Find(65001);
+  if (utf8.AppendUtf8(stored, scratch_) != 0) return std::nullopt;
+  return stored;
+}
+
+void FieldWriter::AppendText(std::string& out, const std::string& stored, const Column& column) {
+  if (sql_) {
+    const SqlPlace place{sink_.Reader->RecordNumber(), column.name};
+    const std::optional<std::string_view> text = Utf8Text(stored, place.record);
+    if (!text) RefuseSqlValue(place, std::string("the text ") + kNotUtf8);
+    sql_->AppendText(out, column.sql_kind, column.string_length, *text, place);
+    return;
+  }
   if (!code_page_ && !csv_) {
     out += stored;
     return;
@@ -48,19 +84,35 @@ void FieldWriter::AppendText(std::string& out, const std::string& stored, std::i
     return;
   }
   // CSV quoting depends on the converted text, so it is made apart first.
+  const std::int64_t record = column.index < 0 ? 0 : sink_.Reader->RecordNumber();
   std::string& converted = csv_ ? scratch_ : out;
   if (csv_) scratch_.clear();
   replaced_.Add(record, static_cast<std::int64_t>(code_page_->AppendUtf8(stored, converted)));
   if (csv_) AppendCsvText(out, scratch_, delimiter_);
 }
 
+void FieldWriter::AppendSqlValue(std::string& out, const Column& column, const Variant* value) {
+  if (value == nullptr || value->IsEmptyOrNull()) {
+    sql_->AppendNull(out);
+  } else if (column.text && value->IsString()) {
+    AppendText(out, value->AsString(), column);
+  } else {
+    const SqlPlace place{sink_.Reader->RecordNumber(), column.name};
+    sql_->AppendValue(out, column.sql_kind, *value, sink_.Reader->ValueBytes(column.index), place);
+  }
+}
+
 void FieldWriter::AppendValue(std::string& out, const Column& column) {
   const Variant* value = sink_.RowValue(column.index);
+  if (sql_) {
+    AppendSqlValue(out, column, value);
+    return;
+  }
   if (value == nullptr || value->IsEmptyOrNull()) return;  // NULL: nothing at all
   if (!csv_ && !code_page_) {
     TA::AppendCellText(out, *value);  // the common case, texts as stored
   } else if (column.text && value->IsString()) {
-    AppendText(out, value->AsString(), sink_.Reader->RecordNumber());
+    AppendText(out, value->AsString(), column);
   } else if (csv_) {
     AppendCsvValue(out, column.csv_kind, *value, sink_.Reader->ValueBytes(column.index));
   } else {
@@ -70,7 +122,14 @@ void FieldWriter::AppendValue(std::string& out, const Column& column) {
 
 void FieldWriter::AppendName(std::string& out, const std::string& name) {
   // A name belongs to no record: what cannot be read there counts as record 0.
-  AppendText(out, name, 0);
+  static const Column kNameColumn{-1, {}, 0, false, true, CsvKind::kText, SqlKind::kString, 1, {}};
+  AppendText(out, name, kNameColumn);
+}
+
+std::string FieldWriter::NameInUtf8(const std::string& name, std::int32_t number) {
+  const std::optional<std::string_view> text = Utf8Text(name, 0);
+  if (!text) throw EConvertError("The name of field " + std::to_string(number) + " " + kNotUtf8 + ".");
+  return std::string(*text);
 }
 
 }  // namespace tabdump

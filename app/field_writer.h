@@ -1,6 +1,7 @@
 // How the values of one run become text in the output line: the text output
-// (regional settings, texts as stored) or CSV, with the tables' texts turned
-// into UTF-8 from their code page when /codepage is given.  Every choice that
+// (regional settings, texts as stored), CSV, or the literals of a SQL script,
+// with the tables' texts turned into UTF-8 from their code page when
+// /codepage is given (a SQL script checks that texts are UTF-8 without it).  Every choice that
 // depends only on the run and the field is made once, when the columns are
 // chosen; a record costs one switch per field.
 #pragma once
@@ -8,11 +9,13 @@
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/csv_format.h"
 #include "app/run_settings.h"
 #include "app/run_summary.h"
+#include "app/sql_values.h"
 #include "dbisam/table_reader.h"
 #include "runtime/code_page.h"
 
@@ -28,6 +31,9 @@ struct Column {
   bool right;      // right-justified in fixed-width record lines
   bool text;       // a String or a memo: converted from the code page
   CsvKind csv_kind;
+  SqlKind sql_kind;
+  int string_length;  // the characters a String holds, in a SQL column
+  std::string name;   // as stored
 };
 
 std::vector<Column> SelectColumns(TDBISAM& reader, const std::string& field_list);
@@ -40,15 +46,24 @@ class FieldWriter {
   void AppendValue(std::string& out, const Column& column);
   // A field name for the header line.
   void AppendName(std::string& out, const std::string& name);
+  // A field name (field `number`, counted from 1) as UTF-8, for a SQL script.
+  std::string NameInUtf8(const std::string& name, std::int32_t number);
 
   // Bytes that the code page could not read, replaced by U+FFFD.
   const LossCount& Replaced() const { return replaced_; }
 
  private:
-  // A stored text: converted from the code page, quoted in CSV.
-  void AppendText(std::string& out, const std::string& stored, std::int64_t record);
+  // A stored text: converted from the code page, quoted in CSV, a literal
+  // in SQL.
+  void AppendText(std::string& out, const std::string& stored, const Column& column);
+  // A stored text in UTF-8: converted from the code page (into scratch_),
+  // or the stored text itself, checked, when there is none; nullopt when it
+  // is not valid UTF-8 then.
+  std::optional<std::string_view> Utf8Text(const std::string& stored, std::int64_t record);
+  void AppendSqlValue(std::string& out, const Column& column, const Variant* value);
 
   bool csv_;
+  std::optional<SqlValueWriter> sql_;
   std::string delimiter_;
   std::optional<CodePage> code_page_;
   TA& sink_;

@@ -3,6 +3,7 @@
 #include <string_view>
 
 #include "runtime/ascii_case.h"
+#include "runtime/exceptions.h"
 #include "runtime/text_scan.h"
 
 namespace tabdump {
@@ -44,6 +45,12 @@ RunSettings ParseSwitches(const std::vector<std::string>& params) {
       s.Bom = true;
     } else if (StartsWith(upper, "/CODEPAGE=")) {
       s.CodePage = value_after(10);
+    } else if (StartsWith(upper, "/SQL=")) {
+      s.Sql = SqlDialectNamed(value_after(5));
+      if (!s.Sql) {
+        throw EConvertError("Unknown SQL dialect \"" + value_after(5) +
+                            "\": use /sql=sqlite, /sql=postgres or /sql=mysql.");
+      }
     } else if (upper == "/SUMMARY") {
       s.Summary = true;
     } else if (upper == "/STRICT") {
@@ -74,6 +81,14 @@ RunSettings ParseSwitches(const std::vector<std::string>& params) {
     s.HeaderLine = true;
     s.Qualifier = NoneMark;
     s.FixedWidth = false;
+  }
+  if (s.Sql) {
+    // A script has no lines of its own to shape.
+    s.Csv = false;
+    s.HeaderLine = false;
+    s.TypeLine = false;
+    s.FixedWidth = false;
+    s.Bom = false;
   }
   return s;
 }

@@ -1,8 +1,11 @@
 // The settings of one conversion, decoded from the command-line switches.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
+
+#include "app/sql_values.h"
 
 namespace tabdump {
 
@@ -26,6 +29,9 @@ struct RunSettings {
   bool Csv = false;      // CSV for loaders: implies HeaderLine; no qualifier, no fixed width
   bool Bom = false;      // the target starts with a UTF-8 byte-order mark
   std::string CodePage;  // the tables' code page, as typed; empty: texts as stored
+  // A SQL load script instead of lines of text: the layout switches (/h, /f,
+  // /fixed, /delimiter, /qualifier, /recordseparator, /csv, /bom) do not apply.
+  std::optional<SqlDialect> Sql;
 };
 
 // The target that stands for standard output.
@@ -33,7 +39,8 @@ inline constexpr const char* kStandardOutputName = "-";
 
 // Decodes the parameters after the program's name; the first two are the
 // source and target files whatever they look like.  Raises EConvertError for
-// a delimiter or qualifier of a backslash without a valid integer.
+// a delimiter or qualifier of a backslash without a valid integer, and for
+// an unknown SQL dialect.
 RunSettings ParseSwitches(const std::vector<std::string>& params);
 
 // "\59", "\$3B", "\0x3B": the character with that code's low 8 bits;

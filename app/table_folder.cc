@@ -40,7 +40,7 @@ int ConvertFolder(const RunSettings& settings) {
   if (error || !fs::is_directory(settings.TargetFile)) {
     throw EFCreateError("Cannot create the folder " + settings.TargetFile);
   }
-  const std::string extension = settings.Csv ? ".csv" : ".txt";
+  const std::string extension = settings.Sql ? ".sql" : settings.Csv ? ".csv" : ".txt";
   FolderTotals totals;
   for (const std::string& name : tables) {
     RunSettings one = settings;

@@ -4,6 +4,7 @@
 
 #include "app/run_settings.h"
 #include "dbisam/table_reader.h"
+#include "runtime/code_page.h"
 #include "runtime/convert.h"
 
 namespace tabdump {
@@ -31,13 +32,6 @@ bool IsRightAligned(std::uint8_t field_type) {
 }
 
 namespace {
-
-// The characters of a UTF-8 text: every byte but the continuation bytes.
-std::size_t Utf8Length(std::string_view text) {
-  std::size_t count = 0;
-  for (unsigned char c : text) count += (c & 0xC0) != 0x80;
-  return count;
-}
 
 void AppendAligned(std::string& out, std::string_view text, int width, bool right, bool utf8) {
   const std::size_t length = utf8 ? Utf8Length(text) : text.size();

@@ -69,4 +69,11 @@ class CodePage {
   const Tables* tables_;
 };
 
+// The characters of a UTF-8 text: every byte but the continuation bytes.
+inline std::size_t Utf8Length(std::string_view text) {
+  std::size_t count = 0;
+  for (unsigned char c : text) count += (c & 0xC0) != 0x80;
+  return count;
+}
+
 }  // namespace tabdump

@@ -1,0 +1,66 @@
+// The shape of a SQL load script: one transaction that creates the table and
+// loads its rows, for the database's own client to run:
+//
+//   sqlite3 new.db < t.sql
+//   psql -v ON_ERROR_STOP=1 -f t.sql
+//   mysql db < t.sql
+//
+// PostgreSQL gets its rows as COPY ... FROM stdin in COPY's text format, one
+// line a row, ended by \. on a line of its own.  SQLite and MySQL get
+// multi-row INSERT statements, each closed after kRowsPerInsert rows or once
+// it passes kBytesPerInsert bytes, so that no statement grows without bound
+// and none is needed per row.
+//
+// The script is UTF-8 and says so to the servers that ask.  MySQL commits
+// a CREATE TABLE by itself, so there the transaction starts after it.
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/sql_values.h"
+#include "runtime/stream.h"
+
+namespace tabdump {
+
+inline constexpr std::size_t kRowsPerInsert = 500;
+inline constexpr std::size_t kBytesPerInsert = 1 << 20;
+
+// A column of the table the script creates.
+struct SqlColumn {
+  std::string name;  // UTF-8
+  SqlKind kind;
+  int string_length;
+};
+
+class SqlScript {
+ public:
+  SqlScript(SqlDialect dialect, Stream& target) : dialect_(dialect), target_(target) {}
+
+  // Everything up to the first row: the settings, CREATE TABLE `table`
+  // (UTF-8) with the columns, the start of the transaction and of COPY.
+  void Begin(std::string_view table, const std::vector<SqlColumn>& columns);
+
+  // The text of the next row, started; values go in with Separate() between
+  // them, then FinishRow() writes the row out.
+  std::string& StartRow();
+  void Separate(std::string& row) const { row += dialect_ == SqlDialect::kPostgres ? '\t' : ','; }
+  void FinishRow();
+
+  // Closes the rows and commits.
+  void End();
+
+ private:
+  void Write(std::string_view text) { target_.Write(text.data(), text.size()); }
+
+  SqlDialect dialect_;
+  Stream& target_;
+  std::string insert_head_;  // INSERT INTO "t" ("a","b") VALUES
+  std::string row_;
+  std::size_t rows_in_statement_ = 0;
+  std::size_t bytes_in_statement_ = 0;
+};
+
+}  // namespace tabdump
