@@ -9,6 +9,7 @@
 #   build    cmake, g++ and make: enough to build tabdump
 #   test     the build group, GoogleTest and the tools the tests drive
 #            (sqlite3 and the PostgreSQL server, which load the CSV output;
+#            the MariaDB server and client, which load the SQL scripts;
 #            man-db to render the manual page; the locale definitions)
 #   package  dpkg-deb and file, for the .deb that CPack makes
 #   windows  the mingw-w64 cross compiler and Wine, without the recommended
@@ -45,6 +46,14 @@ fuzzer_works() {
 # postgres) on a Unix socket in a temporary folder.
 postgres_server_present() { compgen -G '/usr/lib/postgresql/*/bin/postgres' >/dev/null; }
 
+# The MariaDB server, which the tests set up themselves (mariadb-install-db,
+# mariadbd) on a Unix socket in a temporary folder, and its client.
+mariadb_server_present() {
+  { [ -x /usr/sbin/mariadbd ] || have_command mariadbd || [ -x /usr/sbin/mysqld ] || have_command mysqld; } &&
+    { have_command mariadb-install-db || have_command mysql_install_db; }
+}
+mariadb_client_present() { have_command mariadb || have_command mysql; }
+
 wine_present() { have_command wine || have_command wine64 || [ -x /usr/lib/wine/wine64 ]; }
 
 for group in "$@"; do
@@ -57,6 +66,8 @@ for group in "$@"; do
         need plain libgtest-dev test -f /usr/include/gtest/gtest.h
         need plain sqlite3 have_command sqlite3
         need lean postgresql postgres_server_present
+        need lean mariadb-server mariadb_server_present
+        need lean mariadb-client mariadb_client_present
         need lean man-db have_command man
         # The definitions of other locales, which a test compiles into a
         # folder of its own to run the program under German settings.
