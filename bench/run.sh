@@ -55,9 +55,50 @@ report "tabdump" "$work/a.txt" "$tabdump" "$work/t.dat" "$work/a.txt"
 report "tabdump quoted" "$work/b.txt" "$tabdump" "$work/t.dat" "$work/b.txt" '/qualifier=\34' '/delimiter=,'
 report "tabdump /csv" "$work/f.csv" "$tabdump" "$work/t.dat" "$work/f.csv" /csv
 report "tabdump /csv /codepage=1252" "$work/g.csv" "$tabdump" "$work/t.dat" "$work/g.csv" /csv /codepage=1252
+report "tabdump /sql=postgres" "$work/p.sql" "$tabdump" "$work/t.dat" "$work/p.sql" /sql=postgres
+report "tabdump /sql=sqlite" "$work/s.sql" "$tabdump" "$work/t.dat" "$work/s.sql" /sql=sqlite
 report "tabdump filter" "$work/c.txt" "$tabdump" "$work/t.dat" "$work/c.txt" '/where=(amount > 0) AND (active = "1")'
 report "sqlite3 -csv" "$work/d.csv" sh -c "sqlite3 -csv '$work/rows.db' 'SELECT * FROM rows' > '$work/d.csv'"
 report "dd (same bytes as tabdump)" "$work/e.txt" dd if="$work/a.txt" of="$work/e.txt" bs=1M
+
+# The loads of the two scripts, for information: the databases' own time.
+seconds_of() {
+  local start end
+  start=$(date +%s.%N)
+  "$@" >/dev/null 2>&1 || echo "(failed: $*)" >&2
+  end=$(date +%s.%N)
+  echo "$end - $start" | bc -l
+}
+echo
+rm -f "$work/load.db"
+printf 'load: sqlite3 < /sql=sqlite script      %8.3f s\n' \
+  "$(seconds_of sh -c "sqlite3 '$work/load.db' < '$work/s.sql'")"
+# A throwaway PostgreSQL server on a Unix socket in the work folder, as the
+# tests start one (as nobody when run as root).
+pg_bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -n 1 || true)
+if [ -n "$pg_bin" ] && [ -x "$pg_bin/initdb" ]; then
+  pg_dir="$work/pg"
+  mkdir -p "$pg_dir"
+  as_user=()
+  if [ "$(id -u)" -eq 0 ]; then
+    chown nobody "$pg_dir" "$work" && chmod 755 "$work"
+    chmod 644 "$work/p.sql"
+    as_user=(runuser -u nobody --)
+  fi
+  if "${as_user[@]}" "$pg_bin/initdb" -D "$pg_dir/data" -U bench --auth=trust -E UTF8 --no-locale --no-sync \
+       >/dev/null 2>&1 &&
+     "${as_user[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -l "$pg_dir/log" -w \
+       -o "-c listen_addresses='' -k $pg_dir -p 5499 -c fsync=off" start >/dev/null 2>&1; then
+    printf 'load: psql -f /sql=postgres script      %8.3f s\n' \
+      "$(seconds_of "${as_user[@]}" "$pg_bin/psql" -X -q -h "$pg_dir" -p 5499 -U bench -d postgres \
+         -v ON_ERROR_STOP=1 -f "$work/p.sql")"
+    "${as_user[@]}" "$pg_bin/pg_ctl" -D "$pg_dir/data" -m fast -w stop >/dev/null 2>&1 || true
+  else
+    echo "load: psql (the throwaway server did not start; see $pg_dir/log)"
+  fi
+else
+  echo "load: psql (no PostgreSQL server installed)"
+fi
 
 echo
 printf 'tabdump / sqlite3 speed: %.1fx\n' "$(echo "${seconds[sqlite3 -csv]} / ${seconds[tabdump]}" | bc -l)"
