@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tests/app/end_to_end_fixture.h"
+#include "tests/support/mariadb_server.h"
 #include "tests/support/postgres_server.h"
 #include "tests/support/sqlite_shell.h"
 
@@ -128,6 +129,15 @@ class SqlLoader : public EndToEnd {
     if (load.status != 0) return {false, "psql load: " + load.errors, {}};
     return server->Query(query);
   }
+
+  // Loads t.sql with the mariadb client into a new database, then runs the
+  // query there.
+  MariaDbRows LoadIntoMariaDb(MariaDbServer* server, const std::string& query) {
+    const std::string database = server->NewDatabase();
+    const CommandResult load = server->Sql(ReadFile(Path("t.sql")), database);
+    if (load.status != 0) return {false, "mariadb load: " + load.errors, {}};
+    return server->Query(query, database);
+  }
 };
 
 // In SQLite: typeof, then the value (a BLOB in hex, a REAL with 17 digits).
@@ -234,6 +244,64 @@ TEST_F(SqlLoader, PostgresKeepsEveryValueWithItsType) {
                             "Notes text, Styled text, Data bytea, Raw bytea"}}));
 }
 
+TEST_F(SqlLoader, MariaDbKeepsEveryValueWithItsType) {
+  TABDUMP_NEED_MARIADB(server);
+  const RunResult r = ToSql(EveryType(), "mysql", {"/codepage=1252"});
+  ASSERT_EQ(r.status, 0) << r.output << r.errors;
+  std::string select = "SELECT ";
+  for (std::size_t i = 0; i < kColumnCount; ++i) {
+    const std::string c = std::string("`") + kColumns[i] + "`";
+    if (i != 0) select += ", ";
+    // Bytes in hex; a text with a zero byte would come back with a space.
+    select += i >= kColumnCount - 2 ? "LOWER(HEX(" + c + "))" : c;
+  }
+  const MariaDbRows rows = LoadIntoMariaDb(server, select + " FROM t ORDER BY `Id`;");
+  ASSERT_TRUE(rows.ok) << rows.errors << "\n" << r.target;
+  const auto null = std::nullopt;
+  // DECIMAL(65,30) shows its 30 places and DATETIME(3) and TIME(3) their
+  // three; Booleans are TINYINT(1).
+  const std::vector<Cells> expected = {
+      {"1", "32767", "65535", "4294967295", "9223372036854775807", "18446744073709551615", "1", Double("0.1"),
+       "123456789012.3456", "-12345678901234567890.123456789012345678900000000000", "0001-01-01", "00:00:00.001",
+       "9999-12-31 23:59:59.999", "1", kName1, kNotes1, kStyled1, "0001feff", "4100ff"},
+      {"2", "-32768", "0", "0", "-9223372036854775808", "0", "2", Double("-2.5e-300"), "-0.0001",
+       "0.000010000000000000000000000000", "9999-12-31", "23:59:59.999", "0001-01-01 00:00:00.000", "0", "", "",
+       kStyled2, "", "000000"},
+      {"3", null, null, null, null, null, "0", null, null, null, null, null, null, null, null, null, null, null, null},
+      {"4", null, null, null, null, null, "0", Double("8401000000"), "922337203685477.5000",
+       "12345678901234567890123456789012345.123456789012345678901234567890", "0999-12-31", null,
+       "0999-12-31 12:00:00.000", null, kName4, kNotes4, null, null, null},
+  };
+  ASSERT_EQ(rows.rows.size(), expected.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) ExpectCells(rows.rows[i], expected[i], "record " + std::to_string(i + 1));
+
+  const MariaDbRows types = LoadIntoMariaDb(
+      server,
+      "SELECT GROUP_CONCAT(CONCAT(COLUMN_NAME, ' ', COLUMN_TYPE) ORDER BY ORDINAL_POSITION SEPARATOR ', '), "
+      "MAX(CHARACTER_SET_NAME) FROM information_schema.COLUMNS WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 't';");
+  ASSERT_TRUE(types.ok) << types.errors;
+  EXPECT_EQ(types.rows, (std::vector<MariaDbRow>{{"Id int(11), Order int(11), User int(11), count of int(10) unsigned, "
+                                                  "Big bigint(20), Huge bigint(20) unsigned, Serial int(11), "
+                                                  "Ratio double, Price decimal(19,4), Exact decimal(65,30), Date date, "
+                                                  "Clock time(3), Seen datetime(3), Ok tinyint(1), Name varchar(30), "
+                                                  "Notes longtext, Styled longtext, Data longblob, Raw longblob",
+                                                  "utf8mb4"}}));
+}
+
+// A memo with a zero byte and a control character that the mariadb client
+// reads in its own ways: escaped, they arrive as they were.
+TEST_F(SqlLoader, MariaDbTakesZeroBytesAndControlCharacters) {
+  TABDUMP_NEED_MARIADB(server);
+  TableDef t;
+  t.fields = {{"Id", kInteger}, {"Notes", kBlob, kSubMemo}};
+  t.records = {{0, {Value::Int32(1), Value::Blob(std::string("a\0b\x1a\r\n'\\", 8))}}};
+  const RunResult r = ToSql(t, "mysql");
+  ASSERT_EQ(r.status, 0) << r.output << r.errors;
+  const MariaDbRows rows = LoadIntoMariaDb(server, "SELECT HEX(`Notes`) FROM t;");
+  ASSERT_TRUE(rows.ok) << rows.errors << "\n" << r.target;
+  EXPECT_EQ(rows.rows, (std::vector<MariaDbRow>{{"6100621A0D0A275C"}}));
+}
+
 // 100,000 records, a filter and a field list: the rows loaded, and sums over
 // their values, against the same worked out here from the records.
 TableDef ManyRecords(std::int64_t* kept, std::int64_t* id_sum, double* amount_sum, std::int64_t* notes_length) {
@@ -290,8 +358,20 @@ TEST_F(SqlLoader, ManyRecordsWithAFilterLoadCompletely) {
     ASSERT_TRUE(rows.ok) << rows.errors;
     EXPECT_EQ(rows.rows, (std::vector<PgRow>{{expected}})) << "postgres";
   }
-  if (SqliteProgram().empty() || postgres.server == nullptr) {
-    TABDUMP_MISSING_TOOL("sqlite3 or PostgreSQL is missing: " + postgres.why);
+  const auto& mariadb = SharedMariaDb();
+  if (mariadb.server != nullptr) {
+    const RunResult r = ToSql(table, "mysql", kManySwitches);
+    ASSERT_EQ(r.status, 0) << r.output << r.errors;
+    const MariaDbRows rows = LoadIntoMariaDb(
+        mariadb.server,
+        "SELECT CONCAT(COUNT(*), '|', SUM(`Id`), '|', CAST(SUM(`Amount`) AS DECIMAL(20,2)), '|', "
+        "SUM(LENGTH(`Notes`)), '|', (SELECT COUNT(*) FROM information_schema.COLUMNS "
+        "WHERE TABLE_SCHEMA = DATABASE() AND TABLE_NAME = 't')) FROM t;");
+    ASSERT_TRUE(rows.ok) << rows.errors;
+    EXPECT_EQ(rows.rows, (std::vector<MariaDbRow>{{expected}})) << "mariadb";
+  }
+  if (SqliteProgram().empty() || postgres.server == nullptr || mariadb.server == nullptr) {
+    TABDUMP_MISSING_TOOL("a database is missing: " + postgres.why + " " + mariadb.why);
   }
 }
 
