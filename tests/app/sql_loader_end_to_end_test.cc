@@ -302,6 +302,25 @@ TEST_F(SqlLoader, MariaDbTakesZeroBytesAndControlCharacters) {
   EXPECT_EQ(rows.rows, (std::vector<MariaDbRow>{{"6100621A0D0A275C"}}));
 }
 
+// 70 Strings of 250 characters pass MySQL's row limit of 65,535 bytes as
+// VARCHAR (4 bytes a character in utf8mb4); as TEXT the table loads.
+TEST_F(SqlLoader, MariaDbTakesATableOfManyLongStrings) {
+  TABDUMP_NEED_MARIADB(server);
+  TableDef t;
+  RecordDef record;
+  for (int i = 1; i <= 70; ++i) {
+    t.fields.push_back({"s" + std::to_string(i), kString, 0, 250});
+    record.values.push_back(Value::Str(std::string(250, static_cast<char>('a' + i % 26))));
+  }
+  t.records = {record};
+  const RunResult r = ToSql(t, "mysql");
+  ASSERT_EQ(r.status, 0) << r.output << r.errors;
+  EXPECT_NE(r.target.find("`s70` TEXT\n"), std::string::npos);
+  const MariaDbRows rows = LoadIntoMariaDb(server, "SELECT LENGTH(`s1`), `s70` FROM t;");
+  ASSERT_TRUE(rows.ok) << rows.errors;
+  EXPECT_EQ(rows.rows, (std::vector<MariaDbRow>{{"250", std::string(250, 's')}}));
+}
+
 // 100,000 records, a filter and a field list: the rows loaded, and sums over
 // their values, against the same worked out here from the records.
 TableDef ManyRecords(std::int64_t* kept, std::int64_t* id_sum, double* amount_sum, std::int64_t* notes_length) {
