@@ -14,7 +14,7 @@ std::string ColumnList(SqlDialect dialect, const std::vector<SqlColumn>& columns
 }
 
 // MySQL limits what the columns of a row take together; Strings that would
-// pass the limit as VARCHAR become TEXT, which counts only its reference.
+// pass the limit as VARCHAR become LONGTEXT, which counts only its reference.
 bool NeedsLongStrings(SqlDialect dialect, const std::vector<SqlColumn>& columns) {
   if (dialect != SqlDialect::kMysql) return false;
   std::size_t bytes = (columns.size() + 7) / 8;  // one bit a nullable column

@@ -117,7 +117,7 @@ std::string SqlColumnType(SqlDialect dialect, SqlKind kind, int string_length, b
     case SqlDialect::kSqlite: return names.sqlite;
     case SqlDialect::kPostgres: break;
     case SqlDialect::kMysql:
-      if (kind == SqlKind::kString && long_strings) return "TEXT";
+      if (kind == SqlKind::kString && long_strings) return "LONGTEXT";
       break;
   }
   std::string type = dialect == SqlDialect::kPostgres ? names.postgres : names.mysql;

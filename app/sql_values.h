@@ -48,7 +48,7 @@ SqlKind SqlKindOf(const TDBISAMFieldInfo& field);
 int SqlStringLength(const TDBISAMFieldInfo& field);
 
 // The column type, such as VARCHAR(20) or NUMERIC(19,4).  `long_strings`
-// (MySQL only) gives Strings TEXT instead of VARCHAR, for tables whose
+// (MySQL only) gives Strings LONGTEXT instead of VARCHAR, for tables whose
 // Strings together pass MySQL's row size limit.
 std::string SqlColumnType(SqlDialect dialect, SqlKind kind, int string_length, bool long_strings = false);
 

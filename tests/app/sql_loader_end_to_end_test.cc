@@ -303,7 +303,7 @@ TEST_F(SqlLoader, MariaDbTakesZeroBytesAndControlCharacters) {
 }
 
 // 70 Strings of 250 characters pass MySQL's row limit of 65,535 bytes as
-// VARCHAR (4 bytes a character in utf8mb4); as TEXT the table loads.
+// VARCHAR (4 bytes a character in utf8mb4); as LONGTEXT the table loads.
 TEST_F(SqlLoader, MariaDbTakesATableOfManyLongStrings) {
   TABDUMP_NEED_MARIADB(server);
   TableDef t;
@@ -315,7 +315,7 @@ TEST_F(SqlLoader, MariaDbTakesATableOfManyLongStrings) {
   t.records = {record};
   const RunResult r = ToSql(t, "mysql");
   ASSERT_EQ(r.status, 0) << r.output << r.errors;
-  EXPECT_NE(r.target.find("`s70` TEXT\n"), std::string::npos);
+  EXPECT_NE(r.target.find("`s70` LONGTEXT\n"), std::string::npos);
   const MariaDbRows rows = LoadIntoMariaDb(server, "SELECT LENGTH(`s1`), `s70` FROM t;");
   ASSERT_TRUE(rows.ok) << rows.errors;
   EXPECT_EQ(rows.rows, (std::vector<MariaDbRow>{{"250", std::string(250, 's')}}));
