@@ -47,7 +47,8 @@ fuzzer_works() {
 postgres_server_present() { compgen -G '/usr/lib/postgresql/*/bin/postgres' >/dev/null; }
 
 # The MariaDB server, which the tests set up themselves (mariadb-install-db,
-# mariadbd) on a Unix socket in a temporary folder, and its client.
+# mariadbd) on a Unix socket in a temporary folder, and its client: the core
+# packages, which hold the programs without a system service to start.
 mariadb_server_present() {
   { [ -x /usr/sbin/mariadbd ] || have_command mariadbd || [ -x /usr/sbin/mysqld ] || have_command mysqld; } &&
     { have_command mariadb-install-db || have_command mysql_install_db; }
@@ -66,8 +67,8 @@ for group in "$@"; do
         need plain libgtest-dev test -f /usr/include/gtest/gtest.h
         need plain sqlite3 have_command sqlite3
         need lean postgresql postgres_server_present
-        need lean mariadb-server mariadb_server_present
-        need lean mariadb-client mariadb_client_present
+        need lean mariadb-server-core mariadb_server_present
+        need lean mariadb-client-core mariadb_client_present
         need lean man-db have_command man
         # The definitions of other locales, which a test compiles into a
         # folder of its own to run the program under German settings.
