@@ -1,11 +1,15 @@
 #include "app/export_table.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <thread>
 #include <optional>
 #include <vector>
 
+#include "app/chunked_export.h"
 #include "app/field_writer.h"
 #include "app/progress_line.h"
+#include "app/record_loop.h"
 #include "app/row_filter.h"
 #include "app/run_summary.h"
 #include "app/sql_script.h"
@@ -37,6 +41,11 @@ Variant TA::GetRowValue(std::int32_t n) const {
   return *value;
 }
 
+void RefuseLoss(const TDBISAMLoadReport& report, const RunTally& tally, const std::string& table) {
+  const std::vector<Loss> losses = Losses(table, report, tally);
+  if (!losses.empty()) throw EDataLoss(StrictMessage(losses.front()));
+}
+
 namespace {
 
 void WriteLine(Stream& target, std::string& line, const std::string& separator) {
@@ -44,92 +53,68 @@ void WriteLine(Stream& target, std::string& line, const std::string& separator) 
   target.Write(line.data(), line.size());
 }
 
-// Under /strict, the first loss ends the run.
-void RefuseLoss(const TDBISAMLoadReport& report, const RunTally& tally, const std::string& table) {
-  const std::vector<Loss> losses = Losses(table, report, tally);
-  if (!losses.empty()) throw EDataLoss(StrictMessage(losses.front()));
+// Lines straight into the target.
+class StreamOut : public LineOut {
+ public:
+  explicit StreamOut(Stream& target) : target_(target) {}
+  void Put(std::string_view line) override { target_.Write(line.data(), line.size()); }
+  void PutAll(std::string_view bytes, const std::vector<std::size_t>&) override {
+    target_.Write(bytes.data(), bytes.size());
+  }
+
+ private:
+  Stream& target_;
+};
+
+// Rows into a SQL script, which frames them.
+class ScriptOut : public LineOut {
+ public:
+  explicit ScriptOut(SqlScript& script) : script_(script) {}
+  void Put(std::string_view row) override { script_.WriteRow(row); }
+
+ private:
+  SqlScript& script_;
+};
+
+// The threads a run uses: as asked, else one a core.  A filter that calls
+// RANDOM runs on one thread, since its sequence belongs to the process and
+// follows the order of the records.
+int ThreadsFor(const RunSettings& settings) {
+  if (UpperAscii(settings.FilterText).find("RANDOM") != std::string::npos) return 1;
+  if (settings.Threads > 0) return settings.Threads;
+  return static_cast<int>(std::clamp(std::thread::hardware_concurrency(), 1u, static_cast<unsigned>(kMaxThreads)));
 }
 
-// The lines of the text and CSV output.
-struct TextRows {
-  LineBuilder& builder;
-  FieldWriter& writer;
-  const std::vector<Column>& columns;
-  Stream& target;
-  const std::string& separator;
-
-  void Make() {
-    builder.Begin();
-    for (const Column& column : columns) {
-      writer.AppendValue(builder.StartField(), column);
-      builder.FinishField(column.width, column.right);
-    }
-  }
-  void Put() { WriteLine(target, builder.Line(), separator); }
-};
-
-// The rows of a SQL script.
-struct SqlRows {
-  SqlScript& script;
-  FieldWriter& writer;
-  const std::vector<Column>& columns;
-
-  void Make() {
-    std::string& row = script.StartRow();
-    for (std::size_t i = 0; i < columns.size(); ++i) {
-      if (i != 0) script.Separate(row);
-      writer.AppendValue(row, columns[i]);
-    }
-  }
-  void Put() { script.FinishRow(); }
-};
-
+// The records after the header: in chunks by worker threads first, when
+// there are several, then in the single pass from where they stopped.
 template <class Rows>
-void ConvertRecords(TA& sink, const RunSettings& settings, Stream& source, Rows& rows, FieldWriter& writer,
-                    RunTally& tally) {
+void ConvertAllRecords(TA& sink, const RunSettings& settings, const std::optional<CodePage>& code_page,
+                       const std::vector<Column>& columns, Stream& source, Rows& rows, LineOut& out,
+                       FieldWriter& writer, ProgressLine& progress, RunTally& tally) {
   TDBISAM& reader = *sink.Reader;
   TDBISAMTableInfo info;
   reader.GetTableInfo(info);
-  const std::int64_t record_count = info.RecordCount();
-  const std::string table = ExtractFileName(settings.SourceFile);
-  // Two ends: as many lines written as the header counts records (deleted and
-  // filtered records do not count, so this end may never come), or the table
-  // file exhausted — with at most one byte left, no record can follow.
-  std::int32_t written = 0;
-  while (written < record_count) {
-    if (source.Position() >= source.Size() - 1) {
-      reader.NoteUnreadTail();
-      if (settings.Strict) RefuseLoss(reader.LoadReport, tally, table);
-      break;
-    }
-    sink.RowBuffer->ClearValues();
-    // The reader takes the next record at the stream's position; the index
-    // and row it is given only label the cells it reports, and they count
-    // the lines written, not the records read.
-    const bool accepted = reader.ReadRecord(written, written);
-    if (settings.Strict) RefuseLoss(reader.LoadReport, tally, table);
-    if (!accepted) continue;
-    if (!settings.FilterText.empty() && !sink.FilterAccepts()) {
-      ++tally.rejected;
-      continue;
-    }
-    rows.Make();
-    if (settings.Strict && writer.Replaced().Count != 0) {
-      tally.replaced = writer.Replaced();
-      RefuseLoss(reader.LoadReport, tally, table);
-    }
-    rows.Put();
-    ++written;
-    tally.written = written;
+  const std::int64_t line_limit = info.RecordCount();
+  const int threads = ThreadsFor(settings);
+  if (threads > 1 && line_limit > 0) {
+    ChunkedResult done =
+        ConvertChunks(settings, code_page, columns, threads, line_limit, info.RecordSize(), out, progress);
+    source.SetPosition(std::min(reader.RecordPosition(done.next_record), source.Size()));
+    reader.LoadReport = done.report;
+    writer.SetReplaced(done.tally.replaced);
+    tally.written = done.tally.written;
+    tally.rejected = done.tally.rejected;
   }
+  ConvertRecords(sink, settings, source, rows, writer, tally, line_limit - tally.written);
 }
 
 // The header and type lines, then a line per record.
-void WriteTextLines(TA& sink, const RunSettings& settings, const std::vector<Column>& columns,
-                    bool utf8, FieldWriter& writer, Stream& source, Stream& target, RunTally& tally) {
+void WriteTextLines(TA& sink, const RunSettings& settings, const std::optional<CodePage>& code_page,
+                    const std::vector<Column>& columns, FieldWriter& writer, Stream& source, Stream& target,
+                    ProgressLine& progress, RunTally& tally) {
   // Converted texts are UTF-8, whose characters take one to four bytes:
   // fixed-width columns then count characters.
-  LineBuilder builder(settings.Delimiter, settings.Qualifier, settings.FixedWidth, utf8);
+  LineBuilder builder(settings.Delimiter, settings.Qualifier, settings.FixedWidth, code_page.has_value());
   if (settings.Bom) target.Write(kUtf8ByteOrderMark, 3);
   if (settings.HeaderLine) {
     builder.Begin();
@@ -148,8 +133,9 @@ void WriteTextLines(TA& sink, const RunSettings& settings, const std::vector<Col
     }
     WriteLine(target, builder.Line(), settings.RecordSeparator);
   }
-  TextRows rows{builder, writer, columns, target, settings.RecordSeparator};
-  ConvertRecords(sink, settings, source, rows, writer, tally);
+  StreamOut out(target);
+  TextRows rows{builder, writer, columns, settings.RecordSeparator, out};
+  ConvertAllRecords(sink, settings, code_page, columns, source, rows, out, writer, progress, tally);
 }
 
 // The table's name in the script: its file name without the extension, which
@@ -166,17 +152,18 @@ std::string SqlTableName(const std::string& source_file) {
 }
 
 // The script that creates the table and loads a row per record.
-void WriteSqlScript(TA& sink, const RunSettings& settings, const std::vector<Column>& columns,
-                    FieldWriter& writer, Stream& source, Stream& target, RunTally& tally) {
+void WriteSqlScript(TA& sink, const RunSettings& settings, const std::optional<CodePage>& code_page,
+                    const std::vector<Column>& columns, FieldWriter& writer, Stream& source, Stream& target,
+                    ProgressLine& progress, RunTally& tally) {
   std::vector<SqlColumn> sql_columns;
   for (const Column& column : columns) {
-    sql_columns.push_back({writer.NameInUtf8(column.name, column.index + 1), column.sql_kind,
-                           column.string_length});
+    sql_columns.push_back({writer.NameInUtf8(column.name, column.index + 1), column.sql_kind, column.string_length});
   }
   SqlScript script(*settings.Sql, target);
   script.Begin(SqlTableName(settings.SourceFile), sql_columns);
-  SqlRows rows{script, writer, columns};
-  ConvertRecords(sink, settings, source, rows, writer, tally);
+  ScriptOut out(script);
+  SqlRows rows{*settings.Sql, writer, columns, out, {}};
+  ConvertAllRecords(sink, settings, code_page, columns, source, rows, out, writer, progress, tally);
   script.End();
 }
 
@@ -184,14 +171,7 @@ void Convert(TA& sink, const RunSettings& settings, const std::optional<CodePage
              FileStream& target, RunTally& tally) {
   TDBISAM& reader = *sink.Reader;
   source.SetPosition(0);
-  reader.ReadOnDemand = true;
-  reader.FileName = settings.SourceFile;
-  reader.OnCellValue = [&sink](TCustomSpreadSheetFile* sender, std::int32_t sheet, std::int32_t row,
-                               std::int32_t column, std::int32_t format, const Variant& value,
-                               TAlignment alignment, TZelCellType type) {
-    sink.StoreCell(sender, sheet, row, column, format, value, alignment, type);
-  };
-  reader.LoadRowStatutes = TZelRowStatuses{rsNormal};
+  AttachReader(sink, reader, settings.SourceFile);
   ProgressLine progress;
   if (progress.Enabled()) {
     reader.OnLoadProgress = [&progress](TCustomSpreadSheetFile*, std::int64_t position, std::int64_t total) {
@@ -204,9 +184,9 @@ void Convert(TA& sink, const RunSettings& settings, const std::optional<CodePage
   FieldWriter writer(settings, code_page, sink);
   if (code_page) tally.code_page = code_page->number();
   if (settings.Sql) {
-    WriteSqlScript(sink, settings, columns, writer, source, target, tally);
+    WriteSqlScript(sink, settings, code_page, columns, writer, source, target, progress, tally);
   } else {
-    WriteTextLines(sink, settings, columns, code_page.has_value(), writer, source, target, tally);
+    WriteTextLines(sink, settings, code_page, columns, writer, source, target, progress, tally);
   }
   tally.replaced = writer.Replaced();
   progress.Finish();

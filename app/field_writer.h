@@ -51,6 +51,8 @@ class FieldWriter {
 
   // Bytes that the code page could not read, replaced by U+FFFD.
   const LossCount& Replaced() const { return replaced_; }
+  // Starts the count anew, or from what other writers of the run counted.
+  void SetReplaced(const LossCount& replaced) { replaced_ = replaced; }
 
  private:
   // A stored text: converted from the code page, quoted in CSV, a literal

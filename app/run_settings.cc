@@ -51,6 +51,13 @@ RunSettings ParseSwitches(const std::vector<std::string>& params) {
         throw EConvertError("Unknown SQL dialect \"" + value_after(5) +
                             "\": use /sql=sqlite, /sql=postgres or /sql=mysql.");
       }
+    } else if (StartsWith(upper, "/THREADS=")) {
+      const auto threads = ScanInteger(value_after(9), IntegerSyntax{});
+      if (!threads || *threads < 1 || *threads > kMaxThreads) {
+        throw EConvertError("The number of threads must be from 1 to " + std::to_string(kMaxThreads) + ": /threads=" +
+                            value_after(9) + ".");
+      }
+      s.Threads = static_cast<int>(*threads);
     } else if (upper == "/SUMMARY") {
       s.Summary = true;
     } else if (upper == "/STRICT") {

@@ -32,7 +32,11 @@ struct RunSettings {
   // A SQL load script instead of lines of text: the layout switches (/h, /f,
   // /fixed, /delimiter, /qualifier, /recordseparator, /csv, /bom) do not apply.
   std::optional<SqlDialect> Sql;
+  int Threads = 0;  // threads converting records; 0: one a core
 };
+
+// The most threads a run may ask for.
+inline constexpr int kMaxThreads = 64;
 
 // The target that stands for standard output.
 inline constexpr const char* kStandardOutputName = "-";

@@ -66,29 +66,27 @@ void SqlScript::Begin(std::string_view table, const std::vector<SqlColumn>& colu
   insert_head_ = "INSERT INTO " + quoted_table + " " + column_list + " VALUES\n";
 }
 
-std::string& SqlScript::StartRow() {
-  row_.clear();
-  if (dialect_ != SqlDialect::kPostgres) {
-    row_ += rows_in_statement_ == 0 ? std::string_view(insert_head_) : std::string_view(",\n");
-    row_ += '(';
-  }
-  return row_;
+void SqlScript::StartRow(SqlDialect dialect, std::string& row) {
+  row.clear();
+  if (dialect != SqlDialect::kPostgres) row += '(';
 }
 
-void SqlScript::FinishRow() {
+void SqlScript::EndRow(SqlDialect dialect, std::string& row) { row += dialect == SqlDialect::kPostgres ? '\n' : ')'; }
+
+void SqlScript::WriteRow(std::string_view row) {
   if (dialect_ == SqlDialect::kPostgres) {
-    row_ += '\n';
-  } else {
-    row_ += ')';
-    ++rows_in_statement_;
-    bytes_in_statement_ += row_.size();
-    if (rows_in_statement_ >= kRowsPerInsert || bytes_in_statement_ >= kBytesPerInsert) {
-      row_ += ";\n";
-      rows_in_statement_ = 0;
-      bytes_in_statement_ = 0;
-    }
+    Write(row);
+    return;
   }
-  Write(row_);
+  Write(rows_in_statement_ == 0 ? std::string_view(insert_head_) : std::string_view(",\n"));
+  Write(row);
+  ++rows_in_statement_;
+  bytes_in_statement_ += row.size();
+  if (rows_in_statement_ >= kRowsPerInsert || bytes_in_statement_ >= kBytesPerInsert) {
+    Write(";\n");
+    rows_in_statement_ = 0;
+    bytes_in_statement_ = 0;
+  }
 }
 
 void SqlScript::End() {

@@ -43,11 +43,18 @@ class SqlScript {
   // (UTF-8) with the columns, the start of the transaction and of COPY.
   void Begin(std::string_view table, const std::vector<SqlColumn>& columns);
 
-  // The text of the next row, started; values go in with Separate() between
-  // them, then FinishRow() writes the row out.
-  std::string& StartRow();
-  void Separate(std::string& row) const { row += dialect_ == SqlDialect::kPostgres ? '\t' : ','; }
-  void FinishRow();
+  // A row's text: started (emptied), values with Separate() between them,
+  // ended.  Rows are made apart from the script, so that they can be made
+  // anywhere and written in order.
+  static void StartRow(SqlDialect dialect, std::string& row);
+  static void Separate(SqlDialect dialect, std::string& row) {
+    row += dialect == SqlDialect::kPostgres ? '\t' : ',';
+  }
+  static void EndRow(SqlDialect dialect, std::string& row);
+
+  // Writes a row made so: a line of COPY data, or one more row of the
+  // current INSERT statement (starting it, or closing it at its bound).
+  void WriteRow(std::string_view row);
 
   // Closes the rows and commits.
   void End();
@@ -58,7 +65,6 @@ class SqlScript {
   SqlDialect dialect_;
   Stream& target_;
   std::string insert_head_;  // INSERT INTO "t" ("a","b") VALUES
-  std::string row_;
   std::size_t rows_in_statement_ = 0;
   std::size_t bytes_in_statement_ = 0;
 };

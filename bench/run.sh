@@ -37,7 +37,7 @@ median_time() {
 
 peak_kb() { /usr/bin/time -f %M "$@" 2>&1 >/dev/null | tail -n 1 || true; }
 
-printf '%-30s %9s %12s %9s %9s\n' case seconds rows/s MB/s peak-MB
+printf '%-42s %9s %12s %9s %9s\n' case seconds rows/s MB/s peak-MB
 declare -A seconds
 report() {
   local name=$1 out=$2
@@ -47,17 +47,25 @@ report() {
   kb=$(peak_kb "$@")
   size=$(stat -c %s "$out")
   seconds[$name]=$t
-  printf '%-30s %9.3f %12.0f %9.1f %9.1f\n' "$name" "$t" "$(echo "$records / $t" | bc -l)" \
+  printf '%-42s %9.3f %12.0f %9.1f %9.1f\n' "$name" "$t" "$(echo "$records / $t" | bc -l)" \
     "$(echo "$size / 1048576 / $t" | bc -l)" "$(echo "$kb / 1024" | bc -l)"
 }
 
-report "tabdump" "$work/a.txt" "$tabdump" "$work/t.dat" "$work/a.txt"
-report "tabdump quoted" "$work/b.txt" "$tabdump" "$work/t.dat" "$work/b.txt" '/qualifier=\34' '/delimiter=,'
-report "tabdump /csv" "$work/f.csv" "$tabdump" "$work/t.dat" "$work/f.csv" /csv
-report "tabdump /csv /codepage=1252" "$work/g.csv" "$tabdump" "$work/t.dat" "$work/g.csv" /csv /codepage=1252
-report "tabdump /sql=postgres" "$work/p.sql" "$tabdump" "$work/t.dat" "$work/p.sql" /sql=postgres
-report "tabdump /sql=sqlite" "$work/s.sql" "$tabdump" "$work/t.dat" "$work/s.sql" /sql=sqlite
-report "tabdump filter" "$work/c.txt" "$tabdump" "$work/t.dat" "$work/c.txt" '/where=(amount > 0) AND (active = "1")'
+# Each tabdump case on one thread and on every core.
+cores=$(nproc)
+report_both() {
+  local name=$1 out=$2
+  shift 2
+  report "$name, 1 thread" "$out" "$@" /threads=1
+  report "$name, $cores threads" "$out" "$@" "/threads=$cores"
+}
+report_both "tabdump" "$work/a.txt" "$tabdump" "$work/t.dat" "$work/a.txt"
+report_both "tabdump quoted" "$work/b.txt" "$tabdump" "$work/t.dat" "$work/b.txt" '/qualifier=\34' '/delimiter=,'
+report_both "tabdump /csv" "$work/f.csv" "$tabdump" "$work/t.dat" "$work/f.csv" /csv
+report_both "tabdump /csv /codepage=1252" "$work/g.csv" "$tabdump" "$work/t.dat" "$work/g.csv" /csv /codepage=1252
+report_both "tabdump /sql=postgres" "$work/p.sql" "$tabdump" "$work/t.dat" "$work/p.sql" /sql=postgres
+report_both "tabdump /sql=sqlite" "$work/s.sql" "$tabdump" "$work/t.dat" "$work/s.sql" /sql=sqlite
+report_both "tabdump filter" "$work/c.txt" "$tabdump" "$work/t.dat" "$work/c.txt" '/where=(amount > 0) AND (active = "1")'
 report "sqlite3 -csv" "$work/d.csv" sh -c "sqlite3 -csv '$work/rows.db' 'SELECT * FROM rows' > '$work/d.csv'"
 report "dd (same bytes as tabdump)" "$work/e.txt" dd if="$work/a.txt" of="$work/e.txt" bs=1M
 
@@ -101,5 +109,14 @@ else
 fi
 
 echo
-printf 'tabdump / sqlite3 speed: %.1fx\n' "$(echo "${seconds[sqlite3 -csv]} / ${seconds[tabdump]}" | bc -l)"
-printf 'tabdump / dd speed:      %.2fx\n' "$(echo "${seconds[dd (same bytes as tabdump)]} / ${seconds[tabdump]}" | bc -l)"
+for threads in 1 "$cores"; do
+  suffix=", $threads thread"
+  [ "$threads" = 1 ] || suffix=", $threads threads"
+  printf 'tabdump%s / sqlite3 speed:        %5.2fx (filter: %.2fx)\n' "$suffix" \
+    "$(echo "${seconds[sqlite3 -csv]} / ${seconds[tabdump$suffix]}" | bc -l)" \
+    "$(echo "${seconds[sqlite3 -csv]} / ${seconds[tabdump filter$suffix]}" | bc -l)"
+  printf 'tabdump%s / dd speed:             %5.2fx\n' "$suffix" \
+    "$(echo "${seconds[dd (same bytes as tabdump)]} / ${seconds[tabdump$suffix]}" | bc -l)"
+done
+printf 'all cores / one thread:                  %5.2fx\n' \
+  "$(echo "${seconds[tabdump, 1 thread]} / ${seconds[tabdump, $cores threads]}" | bc -l)"

@@ -127,6 +127,10 @@ class TDBISAM : public TSpreadSheetFile {
   FieldBytes ValueBytes(std::int32_t column) const;
   // The number of the record read last, counted from 1 in the table file.
   std::int64_t RecordNumber() const { return record_number_; }
+  // Where record n (counted from 0) starts in the table file.
+  std::int64_t RecordPosition(std::int64_t n) const {
+    return data_start_ + n * static_cast<std::int64_t>(record_.size());
+  }
 
   // Notes a last record that the file ends inside when the record loop
   // stops before reading it (a single byte left).

@@ -126,11 +126,24 @@ class EndToEnd : public ::testing::Test {
                 const std::string& env = "") {
     std::string command = "LC_ALL=C " + (env.empty() ? "" : env + " ") + ProgramCommand();
     for (const auto& arg : args) command += " " + ShellQuote(arg);
+    command += ThreadsSwitch(args);
     command += " 2>" + ShellQuote(Path("stderr.txt"));
     RunResult result = RunShell(command);
     result.target = ReadFile(Path(target_name));
     result.errors = ReadFile(Path("stderr.txt"));
     return result;
+  }
+
+  // The whole suite runs once more with TABDUMP_TEST_THREADS=N, every
+  // conversion with /threads=N added (after the source and the target; not
+  // where a test gives its own).
+  static std::string ThreadsSwitch(const std::vector<std::string>& args) {
+    const char* threads = std::getenv("TABDUMP_TEST_THREADS");
+    if (threads == nullptr || *threads == '\0' || args.size() < 2) return "";
+    for (const auto& arg : args) {
+      if (arg.rfind("/threads=", 0) == 0) return "";
+    }
+    return " " + ShellQuote(std::string("/threads=") + threads);
   }
 
   // Converts the table into out.txt with these switches.
