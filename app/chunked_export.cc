@@ -38,15 +38,8 @@ class ChunkWorker {
         strict_(settings.Strict),
         columns_(columns),
         source_(settings.SourceFile, FileStream::Mode::kOpenRead),
-        writer_(settings_, code_page, sink_),
-        builder_(settings_.Delimiter, settings_.Qualifier, settings_.FixedWidth, code_page.has_value()) {
-    sink_.FilterText = settings_.FilterText;
-    sink_.Reader = &reader_;
-    sink_.RowBuffer = &row_;
-    AttachReader(sink_, reader_, settings_.SourceFile);
-    source_.SetPosition(0);
-    reader_.ParseStream(source_);
-  }
+        writer_(settings_, code_page, sink_, OpenReading(columns)),
+        builder_(settings_.Delimiter, settings_.Qualifier, settings_.FixedWidth, code_page.has_value()) {}
 
   void Convert(Chunk& chunk, std::int64_t first_record, std::int64_t records) {
     chunk.lines.Clear();
@@ -76,6 +69,18 @@ class ChunkWorker {
   }
 
  private:
+  // Ties the reader to the row and reads the table's header; whether the
+  // values come from the record.
+  bool OpenReading(const std::vector<Column>& columns) {
+    sink_.FilterText = settings_.FilterText;
+    sink_.Reader = &reader_;
+    sink_.RowBuffer = &row_;
+    AttachReader(sink_, reader_, settings_.SourceFile);
+    source_.SetPosition(0);
+    reader_.ParseStream(source_);
+    return FormatFromRecord(reader_, columns, settings_);
+  }
+
   // A worker never ends the run: what would end it sends the chunk to the
   // single pass.
   static RunSettings WorkerSettings(RunSettings settings) {

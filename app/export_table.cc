@@ -181,7 +181,7 @@ void Convert(TA& sink, const RunSettings& settings, const std::optional<CodePage
   reader.ParseStream(source);
 
   const std::vector<Column> columns = SelectColumns(reader, settings.FieldList);
-  FieldWriter writer(settings, code_page, sink);
+  FieldWriter writer(settings, code_page, sink, FormatFromRecord(reader, columns, settings));
   if (code_page) tally.code_page = code_page->number();
   if (settings.Sql) {
     WriteSqlScript(sink, settings, code_page, columns, writer, source, target, progress, tally);

@@ -3,6 +3,7 @@
 #include "app/export_table.h"
 #include "app/text_format.h"
 #include "runtime/ascii_case.h"
+#include "dbisam/table_format.h"
 #include "runtime/exceptions.h"
 
 namespace tabdump {
@@ -47,8 +48,24 @@ std::vector<Column> SelectColumns(TDBISAM& reader, const std::string& field_list
   return columns;
 }
 
-FieldWriter::FieldWriter(const RunSettings& settings, std::optional<CodePage> code_page, TA& sink)
-    : csv_(settings.Csv), delimiter_(settings.Delimiter), code_page_(code_page), sink_(sink) {
+bool FormatFromRecord(TDBISAM& reader, const std::vector<Column>& columns, const RunSettings& settings) {
+  reader.ReportedFields.clear();
+  if (!settings.FilterText.empty()) return false;
+  TDBISAMTableInfo info;
+  reader.GetTableInfo(info);
+  std::vector<bool> reported(static_cast<std::size_t>(info.FieldCount()), false);
+  for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
+    TDBISAMFieldInfo field;
+    reader.GetFieldInfo(i, field);
+    reported[static_cast<std::size_t>(i)] = field.FieldType() == dbisam_layout::kBlob;
+  }
+  for (const Column& column : columns) reported[static_cast<std::size_t>(column.index)] = false;
+  reader.ReportedFields = std::move(reported);
+  return true;
+}
+
+FieldWriter::FieldWriter(const RunSettings& settings, std::optional<CodePage> code_page, TA& sink, bool from_record)
+    : csv_(settings.Csv), from_record_(from_record), delimiter_(settings.Delimiter), code_page_(code_page), sink_(sink) {
   // A delimiter of none (code 0) cannot occur in a value in a way that
   // matters to quoting.
   if (delimiter_ == NoneMark) delimiter_.clear();
@@ -103,7 +120,7 @@ void FieldWriter::AppendSqlValue(std::string& out, const Column& column, const V
 }
 
 void FieldWriter::AppendValue(std::string& out, const Column& column) {
-  const Variant* value = sink_.RowValue(column.index);
+  const Variant* value = from_record_ ? &sink_.Reader->ColumnValue(column.index) : sink_.RowValue(column.index);
   if (sql_) {
     AppendSqlValue(out, column, value);
     return;

@@ -38,9 +38,17 @@ struct Column {
 
 std::vector<Column> SelectColumns(TDBISAM& reader, const std::string& field_list);
 
+// Whether the values of the columns are formatted straight from the record
+// (the reader then reports only the other BLOB fields through the row, whose
+// chains it reads so that their losses are told as ever).  Not with a filter,
+// which reads the row.
+bool FormatFromRecord(TDBISAM& reader, const std::vector<Column>& columns, const RunSettings& settings);
+
 class FieldWriter {
  public:
-  FieldWriter(const RunSettings& settings, std::optional<CodePage> code_page, TA& sink);
+  // `from_record`: values come from the reader's record (see
+  // FormatFromRecord), else from the row.
+  FieldWriter(const RunSettings& settings, std::optional<CodePage> code_page, TA& sink, bool from_record = false);
 
   // The field's value in the current record.
   void AppendValue(std::string& out, const Column& column);
@@ -65,6 +73,7 @@ class FieldWriter {
   void AppendSqlValue(std::string& out, const Column& column, const Variant* value);
 
   bool csv_;
+  bool from_record_;
   std::optional<SqlValueWriter> sql_;
   std::string delimiter_;
   std::optional<CodePage> code_page_;

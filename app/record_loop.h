@@ -134,7 +134,9 @@ LoopEnd ConvertRecords(TA& sink, const RunSettings& settings, Stream& source, Ro
       continue;
     }
     rows.Make();
-    if (settings.Strict && writer.Replaced().Count != 0) {
+    // Making the line reads the BLOBs of the fields formatted from the
+    // record, and converts texts: either may lose something.
+    if (settings.Strict) {
       tally.replaced = writer.Replaced();
       RefuseLoss(reader.LoadReport, tally, table);
     }

@@ -415,19 +415,32 @@ bool TDBISAM::ReadRecord(std::int32_t index, std::int32_t row) {
   ++(status == rsDeleted ? LoadReport.Deleted : status == rsError ? LoadReport.Damaged : LoadReport.Normal);
   if (!LoadRowStatutes.Contains(status)) return false;
   if (!OnCellValue) return true;
-  for (std::size_t i = 0; i < plans_.size(); ++i) DeliverField(row, static_cast<std::int32_t>(i), plans_[i]);
+  for (std::size_t i = 0; i < plans_.size(); ++i) {
+    if (i < ReportedFields.size() && !ReportedFields[i]) continue;
+    DeliverField(row, static_cast<std::int32_t>(i), plans_[i]);
+  }
   SetRowStatus(0, row, status);
   return true;
 }
 
 void TDBISAM::DeliverField(std::int32_t row, std::int32_t column, const FieldPlan& plan) {
   Variant& value = values_[static_cast<std::size_t>(column)];
+  const CellLook look = DecodeField(plan, value);
+  OnCellValue(this, 0, row, column, 0, value, look.alignment, look.cell_type);
+}
+
+CellLook TDBISAM::DecodeField(const FieldPlan& plan, Variant& value) {
   // Any presence byte but 1 means no value, except for auto-increment
   // fields, which always have one.
-  const CellLook look = !plan.always_present && record_[plan.presence] != kPresent
-                            ? SetNullValue(value)
-                            : DecodeValue(plan, value);
-  OnCellValue(this, 0, row, column, 0, value, look.alignment, look.cell_type);
+  return !plan.always_present && record_[plan.presence] != kPresent ? SetNullValue(value) : DecodeValue(plan, value);
+}
+
+const Variant& TDBISAM::ColumnValue(std::int32_t column) {
+  static const Variant kNoValue = Variant::Null();
+  if (column < 0 || static_cast<std::size_t>(column) >= plans_.size()) return kNoValue;
+  Variant& value = values_[static_cast<std::size_t>(column)];
+  DecodeField(plans_[static_cast<std::size_t>(column)], value);
+  return value;
 }
 
 CellLook TDBISAM::DecodeValue(const FieldPlan& plan, Variant& out) {

@@ -127,6 +127,15 @@ class TDBISAM : public TSpreadSheetFile {
   FieldBytes ValueBytes(std::int32_t column) const;
   // The number of the record read last, counted from 1 in the table file.
   std::int64_t RecordNumber() const { return record_number_; }
+  // Which fields ReadRecord decodes and reports through OnCellValue (empty:
+  // all of them).  A caller that formats the others itself takes their
+  // values from ColumnValue instead, after the record is read, and saves
+  // the event and the copy into a cell.
+  std::vector<bool> ReportedFields;
+  // The value of field `column` in the record read last, decoded now; each
+  // call decodes it again (for a BLOB: reads its chain again).
+  const Variant& ColumnValue(std::int32_t column);
+
   // Where record n (counted from 0) starts in the table file.
   std::int64_t RecordPosition(std::int64_t n) const {
     return data_start_ + n * static_cast<std::int64_t>(record_.size());
@@ -162,6 +171,7 @@ class TDBISAM : public TSpreadSheetFile {
   void PlanFields();
   void Decrypt(std::uint8_t* data, std::size_t size, bool a = false, bool b = false, bool c = false);
   void DeliverField(std::int32_t row, std::int32_t column, const FieldPlan& plan);
+  CellLook DecodeField(const FieldPlan& plan, Variant& value);
   CellLook DecodeValue(const FieldPlan& plan, Variant& out);
   CellLook DecodeBlobField(FieldBytes bytes, Variant& out);
   bool OpenBlobFile();
