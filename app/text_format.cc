@@ -94,8 +94,15 @@ void LineBuilder::Begin() {
 }
 
 std::string& LineBuilder::StartField() {
-  // The delimiter stands between the values taken for the line.
-  if (!first_ && use_delimiter_) line_.append(delimiter_);
+  // The delimiter stands between the values taken for the line; most are one
+  // character.
+  if (!first_ && use_delimiter_) {
+    if (delimiter_.size() == 1) {
+      line_ += delimiter_[0];
+    } else {
+      line_.append(delimiter_);
+    }
+  }
   first_ = false;
   if (direct_) return line_;
   scratch_.clear();
