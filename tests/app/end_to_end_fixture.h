@@ -154,6 +154,14 @@ class EndToEnd : public ::testing::Test {
     return Run(args, "out.txt", env);
   }
 
+  // Converts the table into t.sql with /sql=dialect and these switches.
+  RunResult ToSql(const TableDef& def, const std::string& dialect, std::vector<std::string> switches = {}) {
+    Write(def);
+    std::vector<std::string> args{Arg("t.dat"), Arg("t.sql"), "/sql=" + dialect};
+    args.insert(args.end(), switches.begin(), switches.end());
+    return Run(args, "t.sql");
+  }
+
   // The first line of the error report, up to the address.
   static std::string ReportHead(const std::string& exception_class) {
     return "Exception " + exception_class + " in module " + kModule + " at ";

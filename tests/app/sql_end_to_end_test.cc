@@ -33,15 +33,7 @@ TableDef Small() {
   return t;
 }
 
-class SqlScripts : public EndToEnd {
- protected:
-  RunResult ToSql(const TableDef& def, const std::string& dialect, std::vector<std::string> switches = {}) {
-    Write(def);
-    std::vector<std::string> args{Arg("t.dat"), Arg("t.sql"), "/sql=" + dialect};
-    args.insert(args.end(), switches.begin(), switches.end());
-    return Run(args, "t.sql");
-  }
-};
+class SqlScripts : public EndToEnd {};
 
 TEST_F(SqlScripts, EachDialectAsItsClientReadsIt) {
   struct Case {

@@ -104,14 +104,6 @@ void ExpectCells(const Cells& actual, const Cells& expected, const std::string& 
 
 class SqlLoader : public EndToEnd {
  protected:
-  // Converts the table into t.sql with /sql=dialect and the switches.
-  RunResult ToSql(const TableDef& def, const std::string& dialect, std::vector<std::string> switches = {}) {
-    Write(def);
-    std::vector<std::string> args{Arg("t.dat"), Arg("t.sql"), "/sql=" + dialect};
-    args.insert(args.end(), switches.begin(), switches.end());
-    return Run(args, "t.sql");
-  }
-
   // Loads t.sql with sqlite3 into a new database, then runs the query.
   SqliteRows LoadIntoSqlite(const std::string& query) {
     fs::remove(Path("t.db"));

@@ -46,6 +46,7 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/server_folder.h"
 #include "tests/support/shell_command.h"
 
 namespace tabdump::testing {
@@ -211,17 +212,7 @@ class MariaDbServer {
  private:
   explicit MariaDbServer(Tools tools) : tools_(std::move(tools)) {}
 
-  // The prefix that runs a server command as the unprivileged user; setpriv
-  // keeps the process id (the server's pid is the launched one).
-  std::string AsServerUser() const {
-    if (geteuid() != 0) return "env LC_ALL=C ";
-    static const std::string& setpriv = *new std::string(FindProgram("setpriv"));  // outlives static servers
-    if (!setpriv.empty()) {
-      return QuoteForShell(setpriv) + " --reuid=" + std::to_string(uid_) + " --regid=" + std::to_string(gid_) +
-             " --clear-groups -- env LC_ALL=C ";
-    }
-    return "runuser -u " + QuoteForShell(user_) + " -- env LC_ALL=C ";
-  }
+  std::string AsServerUser() const { return folder_.AsServerUser(); }
 
   CommandResult RunClient(const std::string& script, const std::string& options, const std::string& database) const {
     const std::string path = client_dir_ + "/script-" + std::to_string(++scripts_) + ".sql";
@@ -241,31 +232,15 @@ class MariaDbServer {
   }
 
   bool Launch(std::string* why) {
-    char dir_template[] = "/tmp/tabdump-maria-XXXXXX";
     char client_template[] = "/tmp/tabdump-mariac-XXXXXX";
-    if (mkdtemp(dir_template) == nullptr || mkdtemp(client_template) == nullptr) {
+    const bool made = folder_.Make("/tmp/tabdump-maria-XXXXXX", why);
+    dir_ = folder_.path();  // removed at the end even when it is not ready
+    if (!made) return false;
+    if (mkdtemp(client_template) == nullptr) {
       *why = "cannot make a temporary folder";
       return false;
     }
-    dir_ = dir_template;
     client_dir_ = client_template;
-    if (geteuid() == 0) {
-      const passwd* pw = getpwnam(user_.c_str());
-      if (pw == nullptr) {
-        *why = "running as root, and there is no user '" + user_ + "' to run the server as";
-        return false;
-      }
-      uid_ = pw->pw_uid;
-      gid_ = pw->pw_gid;
-      if (chown(dir_.c_str(), uid_, gid_) != 0) {
-        *why = "cannot give " + dir_ + " to " + user_;
-        return false;
-      }
-    }
-    if (chmod(dir_.c_str(), 0700) != 0) {
-      *why = "cannot restrict " + dir_;
-      return false;
-    }
     StartWatchdog();
 
     const std::string in_dir = "cd " + QuoteForShell(dir_) + " && ";
@@ -360,9 +335,7 @@ class MariaDbServer {
   }
 
   Tools tools_;
-  std::string user_ = "nobody";
-  uid_t uid_ = 0;
-  gid_t gid_ = 0;
+  ServerFolder folder_;
   std::string dir_;
   std::string client_dir_;
   pid_t pid_ = 0;

@@ -30,6 +30,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/server_folder.h"
 #include "tests/support/shell_command.h"
 
 namespace tabdump::testing {
@@ -156,42 +157,19 @@ class PostgresServer {
 
   std::string Tool(const std::string& name) const { return QuoteForShell(bin_dir_ + "/" + name); }
 
-  // The prefix that runs a server command as the unprivileged user.
-  std::string AsServerUser() const {
-    if (geteuid() != 0) return "";
-    static const std::string& runuser = *new std::string(FindProgram("runuser"));  // outlives static servers
-    if (!runuser.empty()) return QuoteForShell(runuser) + " -u " + QuoteForShell(user_) + " -- env LC_ALL=C ";
-    return "setpriv --reuid=" + std::to_string(uid_) + " --regid=" + std::to_string(gid_) +
-           " --clear-groups -- env LC_ALL=C ";
-  }
+  std::string AsServerUser() const { return folder_.AsServerUser(); }
 
   bool Launch(std::string* why) {
-    char dir_template[] = "/tmp/tabdump-pg-XXXXXX";
     char client_template[] = "/tmp/tabdump-psql-XXXXXX";
-    if (mkdtemp(dir_template) == nullptr || mkdtemp(client_template) == nullptr) {
+    const bool made = folder_.Make("/tmp/tabdump-pg-XXXXXX", why);
+    dir_ = folder_.path();  // removed at the end even when it is not ready
+    if (!made) return false;
+    if (mkdtemp(client_template) == nullptr) {
       *why = "cannot make a temporary folder";
       return false;
     }
-    dir_ = dir_template;
     client_dir_ = client_template;
     port_ = 20000 + static_cast<int>(getpid() % 20000);
-    if (geteuid() == 0) {
-      const passwd* pw = getpwnam(user_.c_str());
-      if (pw == nullptr) {
-        *why = "running as root, and there is no user '" + user_ + "' to run the server as";
-        return false;
-      }
-      uid_ = pw->pw_uid;
-      gid_ = pw->pw_gid;
-      if (chown(dir_.c_str(), uid_, gid_) != 0) {
-        *why = "cannot give " + dir_ + " to " + user_;
-        return false;
-      }
-    }
-    if (chmod(dir_.c_str(), 0700) != 0) {
-      *why = "cannot restrict " + dir_;
-      return false;
-    }
     StartWatchdog();
 
     const std::string in_dir = "cd " + QuoteForShell(dir_) + " && ";
@@ -250,9 +228,7 @@ class PostgresServer {
   }
 
   std::string bin_dir_;
-  std::string user_ = "nobody";
-  uid_t uid_ = 0;
-  gid_t gid_ = 0;
+  ServerFolder folder_;
   std::string dir_;
   std::string client_dir_;
   int port_ = 0;
