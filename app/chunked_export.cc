@@ -38,8 +38,10 @@ class ChunkWorker {
         strict_(settings.Strict),
         columns_(columns),
         source_(settings.SourceFile, FileStream::Mode::kOpenRead),
-        writer_(settings_, code_page, sink_, OpenReading(columns)),
-        builder_(settings_.Delimiter, settings_.Qualifier, settings_.FixedWidth, code_page.has_value()) {}
+        writer_(settings_, code_page, sink_),
+        builder_(settings_.Delimiter, settings_.Qualifier, settings_.FixedWidth, code_page.has_value()) {
+    OpenReading();
+  }
 
   void Convert(Chunk& chunk, std::int64_t first_record, std::int64_t records) {
     chunk.lines.Clear();
@@ -69,16 +71,15 @@ class ChunkWorker {
   }
 
  private:
-  // Ties the reader to the row and reads the table's header; whether the
-  // values come from the record.
-  bool OpenReading(const std::vector<Column>& columns) {
+  // Ties the reader to the row and reads the table's header.
+  void OpenReading() {
     sink_.FilterText = settings_.FilterText;
     sink_.Reader = &reader_;
     sink_.RowBuffer = &row_;
     AttachReader(sink_, reader_, settings_.SourceFile);
     source_.SetPosition(0);
     reader_.ParseStream(source_);
-    return FormatFromRecord(reader_, columns, settings_);
+    ReportOtherFields(reader_, columns_, settings_.FilterText);
   }
 
   // A worker never ends the run: what would end it sends the chunk to the

@@ -180,8 +180,10 @@ void Convert(TA& sink, const RunSettings& settings, const std::optional<CodePage
   }
   reader.ParseStream(source);
 
-  const std::vector<Column> columns = SelectColumns(reader, settings.FieldList);
-  FieldWriter writer(settings, code_page, sink, FormatFromRecord(reader, columns, settings));
+  std::vector<Column> columns = SelectColumns(reader, settings.FieldList);
+  PlanFromRecord(columns, settings.FilterText);
+  ReportOtherFields(reader, columns, settings.FilterText);
+  FieldWriter writer(settings, code_page, sink);
   if (code_page) tally.code_page = code_page->number();
   if (settings.Sql) {
     WriteSqlScript(sink, settings, code_page, columns, writer, source, target, progress, tally);

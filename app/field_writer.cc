@@ -48,24 +48,37 @@ std::vector<Column> SelectColumns(TDBISAM& reader, const std::string& field_list
   return columns;
 }
 
-bool FormatFromRecord(TDBISAM& reader, const std::vector<Column>& columns, const RunSettings& settings) {
-  reader.ReportedFields.clear();
-  if (!settings.FilterText.empty()) return false;
+namespace {
+
+// A name anywhere in the filter's text counts as read, inside a longer word
+// too: a field read from the row that need not be costs only time.
+bool FilterNames(const std::string& upper_filter, const std::string& name) {
+  return upper_filter.find(UpperAscii(name)) != std::string::npos;
+}
+
+}  // namespace
+
+void PlanFromRecord(std::vector<Column>& columns, const std::string& filter_text) {
+  const std::string filter = UpperAscii(filter_text);
+  for (Column& column : columns) column.from_record = !FilterNames(filter, column.name);
+}
+
+void ReportOtherFields(TDBISAM& reader, const std::vector<Column>& columns, const std::string& filter_text) {
+  const std::string filter = UpperAscii(filter_text);
   TDBISAMTableInfo info;
   reader.GetTableInfo(info);
   std::vector<bool> reported(static_cast<std::size_t>(info.FieldCount()), false);
   for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
     TDBISAMFieldInfo field;
     reader.GetFieldInfo(i, field);
-    reported[static_cast<std::size_t>(i)] = field.FieldType() == dbisam_layout::kBlob;
+    reported[static_cast<std::size_t>(i)] = field.FieldType() == dbisam_layout::kBlob || FilterNames(filter, field.Name());
   }
-  for (const Column& column : columns) reported[static_cast<std::size_t>(column.index)] = false;
+  for (const Column& column : columns) reported[static_cast<std::size_t>(column.index)] = !column.from_record;
   reader.ReportedFields = std::move(reported);
-  return true;
 }
 
-FieldWriter::FieldWriter(const RunSettings& settings, std::optional<CodePage> code_page, TA& sink, bool from_record)
-    : csv_(settings.Csv), from_record_(from_record), delimiter_(settings.Delimiter), code_page_(code_page), sink_(sink) {
+FieldWriter::FieldWriter(const RunSettings& settings, std::optional<CodePage> code_page, TA& sink)
+    : csv_(settings.Csv), delimiter_(settings.Delimiter), code_page_(code_page), sink_(sink) {
   // A delimiter of none (code 0) cannot occur in a value in a way that
   // matters to quoting.
   if (delimiter_ == NoneMark) delimiter_.clear();
@@ -120,7 +133,7 @@ void FieldWriter::AppendSqlValue(std::string& out, const Column& column, const V
 }
 
 void FieldWriter::AppendValue(std::string& out, const Column& column) {
-  const Variant* value = from_record_ ? &sink_.Reader->ColumnValue(column.index) : sink_.RowValue(column.index);
+  const Variant* value = column.from_record ? &sink_.Reader->ColumnValue(column.index) : sink_.RowValue(column.index);
   if (sql_) {
     AppendSqlValue(out, column, value);
     return;

@@ -34,21 +34,25 @@ struct Column {
   SqlKind sql_kind;
   int string_length;  // the characters a String holds, in a SQL column
   std::string name;   // as stored
+  bool from_record = false;  // formatted from the reader's record, not the row
 };
 
 std::vector<Column> SelectColumns(TDBISAM& reader, const std::string& field_list);
 
-// Whether the values of the columns are formatted straight from the record
-// (the reader then reports only the other BLOB fields through the row, whose
-// chains it reads so that their losses are told as ever).  Not with a filter,
-// which reads the row.
-bool FormatFromRecord(TDBISAM& reader, const std::vector<Column>& columns, const RunSettings& settings);
+// Decides once per run which columns are formatted straight from the
+// reader's record (no event, no copy into the row): all those whose names the
+// filter does not mention.  The filter reads the others from the row.
+void PlanFromRecord(std::vector<Column>& columns, const std::string& filter_text);
+
+// Sets the reader to report through the row every field but the columns
+// formatted from the record: the fields the filter names, and the BLOB
+// fields not written, whose chains it reads so that their losses are told as
+// ever.
+void ReportOtherFields(TDBISAM& reader, const std::vector<Column>& columns, const std::string& filter_text);
 
 class FieldWriter {
  public:
-  // `from_record`: values come from the reader's record (see
-  // FormatFromRecord), else from the row.
-  FieldWriter(const RunSettings& settings, std::optional<CodePage> code_page, TA& sink, bool from_record = false);
+  FieldWriter(const RunSettings& settings, std::optional<CodePage> code_page, TA& sink);
 
   // The field's value in the current record.
   void AppendValue(std::string& out, const Column& column);
@@ -73,7 +77,6 @@ class FieldWriter {
   void AppendSqlValue(std::string& out, const Column& column, const Variant* value);
 
   bool csv_;
-  bool from_record_;
   std::optional<SqlValueWriter> sql_;
   std::string delimiter_;
   std::optional<CodePage> code_page_;
