@@ -101,7 +101,10 @@ void ConvertAllRecords(TA& sink, const RunSettings& settings, const std::optiona
         ConvertChunks(settings, code_page, columns, threads, line_limit, info.RecordSize(), out, progress);
     source.SetPosition(std::min(reader.RecordPosition(done.next_record), source.Size()));
     reader.LoadReport = done.report;
-    writer.SetReplaced(done.tally.replaced);
+    // The header line's names may have had bytes replaced already.
+    LossCount replaced = writer.Replaced();
+    replaced.Add(done.tally.replaced.FirstRecord, done.tally.replaced.Count);
+    writer.SetReplaced(replaced);
     tally.written = done.tally.written;
     tally.rejected = done.tally.rejected;
   }

@@ -104,5 +104,25 @@ TEST_F(Threads, HeaderCountReachedInTheMiddle) {
   }
 }
 
+// Bytes that the code page cannot read, in a field name (the header line,
+// written before any chunk) and in the records, are counted once each
+// however many threads convert them.
+TEST_F(Threads, ReplacedBytesAreCountedAcrossChunks) {
+  TableDef t;
+  t.fields = {{"Id", kInteger}, {"Name\x81", kString, 0, 8}};
+  for (int i = 1; i <= 40'000; ++i) {
+    t.records.push_back({0, {Value::Int32(i), Value::Str(i % 1000 == 0 ? "bad\x81" : "ok")}});
+  }
+  Write(t);
+  for (const int threads : {1, 2, 7}) {
+    const RunResult r = Run({Arg("t.dat"), Arg("out.txt"), "/threads=" + std::to_string(threads), "/h",
+                             "/codepage=932", "/summary"});
+    ASSERT_EQ(r.status, 0) << r.output << r.errors;
+    // The name's lead byte and 40 values' lead bytes, each at the end of its text.
+    EXPECT_NE(r.errors.find(", 41 characters replaced"), std::string::npos) << threads << " threads\n" << r.errors;
+    EXPECT_NE(r.errors.find("the first in record 0"), std::string::npos) << threads << " threads\n" << r.errors;
+  }
+}
+
 }  // namespace
 }  // namespace tabdump
