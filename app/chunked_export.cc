@@ -13,13 +13,6 @@
 namespace tabdump {
 namespace {
 
-// About 256 KB of records a chunk: large enough that handing chunks over
-// costs nothing, small enough that the chunks in flight stay a few MB.
-std::int64_t RecordsPerChunk(std::size_t record_size) {
-  const std::int64_t records = static_cast<std::int64_t>((256u << 10) / std::max<std::size_t>(record_size, 1));
-  return std::clamp<std::int64_t>(records, 16, 8192);
-}
-
 struct Chunk {
   std::int64_t number = -1;  // which chunk the slot holds
   bool ready = false;        // converted, not yet put out
@@ -113,6 +106,11 @@ void AddChunk(ChunkedResult& result, const Chunk& chunk) {
 }
 
 }  // namespace
+
+std::int64_t RecordsPerChunk(std::size_t record_size) {
+  const std::int64_t records = static_cast<std::int64_t>((256u << 10) / std::max<std::size_t>(record_size, 1));
+  return std::clamp<std::int64_t>(records, 16, 8192);
+}
 
 ChunkedResult ConvertChunks(const RunSettings& settings, const std::optional<CodePage>& code_page,
                             const std::vector<Column>& columns, int threads, std::int64_t line_limit,

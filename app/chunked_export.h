@@ -36,6 +36,10 @@ struct ChunkedResult {
   RunTally tally;
 };
 
+// The records of a chunk: about 256 KB of them, so that handing chunks over
+// costs nothing and the chunks in flight stay a few MB.
+std::int64_t RecordsPerChunk(std::size_t record_size);
+
 // Converts chunks with `threads` workers while fewer than `line_limit` lines
 // are written; `record_size` is the table's, for the size of a chunk.
 ChunkedResult ConvertChunks(const RunSettings& settings, const std::optional<CodePage>& code_page,

@@ -95,7 +95,10 @@ void ConvertAllRecords(TA& sink, const RunSettings& settings, const std::optiona
   TDBISAMTableInfo info;
   reader.GetTableInfo(info);
   const std::int64_t line_limit = info.RecordCount();
-  const int threads = ThreadsFor(settings);
+  // The single pass converts the last chunk again, so a table of a few
+  // chunks is not worth the threads.
+  const std::int64_t records_in_file = (source.Size() - reader.RecordPosition(0)) / info.RecordSize();
+  const int threads = records_in_file > 4 * RecordsPerChunk(info.RecordSize()) ? ThreadsFor(settings) : 1;
   if (threads > 1 && line_limit > 0) {
     ChunkedResult done =
         ConvertChunks(settings, code_page, columns, threads, line_limit, info.RecordSize(), out, progress);
