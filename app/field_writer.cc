@@ -4,6 +4,7 @@
 #include "app/text_format.h"
 #include "runtime/ascii_case.h"
 #include "dbisam/table_format.h"
+#include "runtime/convert.h"
 #include "runtime/exceptions.h"
 
 namespace tabdump {
@@ -78,7 +79,11 @@ void ReportOtherFields(TDBISAM& reader, const std::vector<Column>& columns, cons
 }
 
 FieldWriter::FieldWriter(const RunSettings& settings, std::optional<CodePage> code_page, TA& sink)
-    : csv_(settings.Csv), delimiter_(settings.Delimiter), code_page_(code_page), sink_(sink) {
+    : csv_(settings.Csv),
+      plain_(!settings.Csv && !settings.Sql && !code_page),
+      delimiter_(settings.Delimiter),
+      code_page_(code_page),
+      sink_(sink) {
   // A delimiter of none (code 0) cannot occur in a value in a way that
   // matters to quoting.
   if (delimiter_ == NoneMark) delimiter_.clear();
@@ -132,7 +137,40 @@ void FieldWriter::AppendSqlValue(std::string& out, const Column& column, const V
   }
 }
 
+bool FieldWriter::AppendPlainFromRecord(std::string& out, const Column& column) {
+  const TDBISAM::FieldSlice field = sink_.Reader->FieldAt(column.index);
+  if (!field.present) return true;  // NULL: nothing at all
+  switch (field.kind) {
+    case ValueKind::kString:
+      out += StringBytes(field.bytes);
+      return true;
+    case ValueKind::kShortInteger:
+    case ValueKind::kInteger:
+    case ValueKind::kUnsignedShortInteger:
+    case ValueKind::kUnsignedInteger:
+    case ValueKind::kLargeInteger:
+      AppendInt64(out, IntegerValue(field.kind, field.bytes));
+      return true;
+    case ValueKind::kFloat:
+      AppendDouble(out, FloatValue(field.bytes));
+      return true;
+    case ValueKind::kBoolean:
+      if (!field.bytes.empty()) out += field.bytes[0] != 0 ? '1' : '0';
+      return true;
+    case ValueKind::kDate:
+    case ValueKind::kTimeStamp: {
+      const std::optional<DayMs> parts =
+          field.kind == ValueKind::kDate ? DateValue(field.bytes) : TimeStampValue(field.bytes);
+      if (parts) AppendDateTime(out, *parts);
+      return true;
+    }
+    default:
+      return false;  // through the Variant: BLOBs, BCD, times, bytes, the unsigned 64-bit kind
+  }
+}
+
 void FieldWriter::AppendValue(std::string& out, const Column& column) {
+  if (plain_ && column.from_record && AppendPlainFromRecord(out, column)) return;
   const Variant* value = column.from_record ? &sink_.Reader->ColumnValue(column.index) : sink_.RowValue(column.index);
   if (sql_) {
     AppendSqlValue(out, column, value);

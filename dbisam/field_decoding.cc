@@ -66,11 +66,16 @@ CellLook SetNullValue(Variant& out) {
   return {taLeftJustify, ictEmpty};
 }
 
-CellLook DecodeString(FieldBytes bytes, Variant& out) {
+std::string_view StringBytes(FieldBytes bytes) {
   const void* zero = std::memchr(bytes.data(), 0, bytes.size());
   const std::size_t n =
       zero ? static_cast<std::size_t>(static_cast<const std::uint8_t*>(zero) - bytes.data()) : bytes.size();
-  out.AssignString(reinterpret_cast<const char*>(bytes.data()), n);
+  return {reinterpret_cast<const char*>(bytes.data()), n};
+}
+
+CellLook DecodeString(FieldBytes bytes, Variant& out) {
+  const std::string_view text = StringBytes(bytes);
+  out.AssignString(text.data(), text.size());
   return kLeftString;
 }
 
@@ -85,28 +90,39 @@ CellLook DecodeBoolean(FieldBytes bytes, Variant& out) {
   return {taLeftJustify, ictBoolean};
 }
 
+std::int64_t IntegerValue(ValueKind kind, FieldBytes bytes) {
+  const std::uint64_t v = Number(bytes);
+  switch (kind) {
+    case ValueKind::kShortInteger: return static_cast<std::int16_t>(static_cast<std::uint16_t>(v));
+    case ValueKind::kInteger: return static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
+    case ValueKind::kUnsignedShortInteger: return static_cast<std::uint16_t>(v);
+    case ValueKind::kUnsignedInteger: return static_cast<std::uint32_t>(v);
+    default: return static_cast<std::int64_t>(v);
+  }
+}
+
 CellLook DecodeShortInteger(FieldBytes bytes, Variant& out) {
-  out.SetInteger(static_cast<std::int16_t>(static_cast<std::uint16_t>(Number(bytes))));
+  out.SetInteger(static_cast<std::int32_t>(IntegerValue(ValueKind::kShortInteger, bytes)));
   return kRightInteger;
 }
 
 CellLook DecodeInteger(FieldBytes bytes, Variant& out) {
-  out.SetInteger(static_cast<std::int32_t>(static_cast<std::uint32_t>(Number(bytes))));
+  out.SetInteger(static_cast<std::int32_t>(IntegerValue(ValueKind::kInteger, bytes)));
   return kRightInteger;
 }
 
 CellLook DecodeUnsignedShortInteger(FieldBytes bytes, Variant& out) {
-  out.SetInteger(static_cast<std::uint16_t>(Number(bytes)));
+  out.SetInteger(static_cast<std::int32_t>(IntegerValue(ValueKind::kUnsignedShortInteger, bytes)));
   return kRightInteger;
 }
 
 CellLook DecodeUnsignedInteger(FieldBytes bytes, Variant& out) {
-  out.SetInteger64(static_cast<std::uint32_t>(Number(bytes)));
+  out.SetInteger64(IntegerValue(ValueKind::kUnsignedInteger, bytes));
   return kRightInteger;
 }
 
 CellLook DecodeLargeInteger(FieldBytes bytes, Variant& out) {
-  out.SetInteger64(static_cast<std::int64_t>(Number(bytes)));
+  out.SetInteger64(IntegerValue(ValueKind::kLargeInteger, bytes));
   return kRightInteger;
 }
 
@@ -122,8 +138,10 @@ CellLook DecodeUnsignedLargeInteger(FieldBytes bytes, Variant& out) {
   return kRightInteger;
 }
 
+double FloatValue(FieldBytes bytes) { return std::bit_cast<double>(Number(bytes)); }
+
 CellLook DecodeFloat(FieldBytes bytes, Variant& out) {
-  out.SetDouble(std::bit_cast<double>(Number(bytes)));
+  out.SetDouble(FloatValue(bytes));
   return kRightDecimal;
 }
 
@@ -140,13 +158,19 @@ CellLook DecodeBcd(FieldBytes bytes, Variant& out) {
   return {taLeftJustify, ictDecimal};
 }
 
-CellLook DecodeDate(FieldBytes bytes, Variant& out) {
+std::optional<DayMs> DateValue(FieldBytes bytes) {
   const std::uint64_t v = Number(bytes);
   const std::int64_t day = bytes.size() == 2 ? static_cast<std::int16_t>(static_cast<std::uint16_t>(v))
                                              : static_cast<std::int32_t>(static_cast<std::uint32_t>(v));
   // Zero means no date; a day outside 0001-01-01..9999-12-31 has no date-time.
-  if (day < kMinDayNumber || day > kMaxDayNumber) return SetNullValue(out);
-  out.SetDateTime(DateTimeFromDayMs(day, 0));
+  if (day < kMinDayNumber || day > kMaxDayNumber) return std::nullopt;
+  return DayMs{static_cast<std::int32_t>(day), 0};
+}
+
+CellLook DecodeDate(FieldBytes bytes, Variant& out) {
+  const std::optional<DayMs> date = DateValue(bytes);
+  if (!date) return SetNullValue(out);
+  out.SetDateTime(DateTimeFromDayMs(date->day_number, 0));
   return kLeftDateTime;
 }
 
@@ -155,16 +179,22 @@ CellLook DecodeTime(FieldBytes bytes, Variant& out) {
   return kLeftDateTime;
 }
 
-CellLook DecodeTimeStamp(FieldBytes bytes, Variant& out) {
+std::optional<DayMs> TimeStampValue(FieldBytes bytes) {
   const double ms = RoundHalfEven(std::bit_cast<double>(Number(bytes)));
   // Checked as a double first, so that the conversion to an integer below
   // cannot overflow (nor meet a NaN).
   const double limit = static_cast<double>(kMaxDayNumber + 1LL) * static_cast<double>(kMsPerDay);
-  if (!(ms >= 0 && ms < limit)) return SetNullValue(out);
+  if (!(ms >= 0 && ms < limit)) return std::nullopt;
   const auto total = static_cast<std::int64_t>(ms);
   const std::int64_t day = total / kMsPerDay;
-  if (day < kMinDayNumber) return SetNullValue(out);
-  out.SetDateTime(DateTimeFromDayMs(day, total % kMsPerDay));
+  if (day < kMinDayNumber) return std::nullopt;
+  return DayMs{static_cast<std::int32_t>(day), static_cast<std::int32_t>(total % kMsPerDay)};
+}
+
+CellLook DecodeTimeStamp(FieldBytes bytes, Variant& out) {
+  const std::optional<DayMs> stamp = TimeStampValue(bytes);
+  if (!stamp) return SetNullValue(out);
+  out.SetDateTime(DateTimeFromDayMs(stamp->day_number, stamp->ms));
   return kLeftDateTime;
 }
 

@@ -14,9 +14,12 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string_view>
 
 #include "cells/cell_model.h"
+#include "runtime/datetime.h"
 #include "runtime/variant.h"
 
 namespace tabdump {
@@ -79,6 +82,21 @@ CellLook DecodeTime(FieldBytes bytes, Variant& out);
 // A double count of milliseconds since the start of day 0, rounded half to
 // even; null unless its day lies between 0001-01-01 and 9999-12-31.
 CellLook DecodeTimeStamp(FieldBytes bytes, Variant& out);
+
+// The same values without a Variant, for callers that format them from the
+// record themselves; the decoders above are made of these.
+//
+// A String's bytes: those before the first zero byte.
+std::string_view StringBytes(FieldBytes bytes);
+// The value of a Short Integer, Integer, Unsigned Short, Unsigned Integer or
+// Large Integer field (`kind`); an Unsigned Large Integer gives its bit
+// pattern.
+std::int64_t IntegerValue(ValueKind kind, FieldBytes bytes);
+double FloatValue(FieldBytes bytes);
+// A Date's or a Time Stamp's day and milliseconds; nullopt where the decoders
+// above give null.
+std::optional<DayMs> DateValue(FieldBytes bytes);
+std::optional<DayMs> TimeStampValue(FieldBytes bytes);
 
 // The first block of a BLOB chain: the signed block number made positive, so
 // at most 2^31; 0 when the field has no bytes or the number is 0.

@@ -136,6 +136,15 @@ class TDBISAM : public TSpreadSheetFile {
   // call decodes it again (for a BLOB: reads its chain again).
   const Variant& ColumnValue(std::int32_t column);
 
+  // Field `column` of the record read last as the reader planned it: how it
+  // decodes, its value bytes, and whether it has a value at all.
+  struct FieldSlice {
+    ValueKind kind;
+    FieldBytes bytes;
+    bool present;
+  };
+  FieldSlice FieldAt(std::int32_t column) const;
+
   // Where record n (counted from 0) starts in the table file.
   std::int64_t RecordPosition(std::int64_t n) const {
     return data_start_ + n * static_cast<std::int64_t>(record_.size());

@@ -271,7 +271,10 @@ void AppendTime(std::string& out, double value, const FormatSettings& fs) {
 }
 
 void AppendDateTime(std::string& out, double value, const FormatSettings& fs) {
-  DayMs parts = SplitOrThrow(value);
+  AppendDateTime(out, SplitOrThrow(value), fs);
+}
+
+void AppendDateTime(std::string& out, const DayMs& parts, const FormatSettings& fs) {
   const bool has_date = parts.day_number != kDateDelta;
   const bool has_time = parts.ms != 0;
   const Date date = DecodeDate(parts);

@@ -9,6 +9,7 @@
 #include <string_view>
 
 #include "runtime/currency.h"
+#include "runtime/datetime.h"
 #include "runtime/format_settings.h"
 #include "runtime/variant.h"
 
@@ -26,6 +27,8 @@ void AppendCurrency(std::string& out, Currency value, const FormatSettings& fs =
 // midnight, the time alone on 1899-12-30.  Years always have four digits.
 // Raises EVariantError when the value lies outside 0001-01-01..9999-12-31.
 void AppendDateTime(std::string& out, double value, const FormatSettings& fs = Settings());
+// The same from a day and its milliseconds, for values that are stored so.
+void AppendDateTime(std::string& out, const DayMs& parts, const FormatSettings& fs = Settings());
 void AppendDate(std::string& out, double value, const FormatSettings& fs = Settings());
 void AppendTime(std::string& out, double value, const FormatSettings& fs = Settings());
 // Text of any value: empty and Null give the empty text, a string itself,
