@@ -4,6 +4,7 @@
 #include <cstring>
 #include <cmath>
 #include <limits>
+#include <memory>
 #include <vector>
 
 #include "runtime/ascii_case.h"
@@ -131,6 +132,36 @@ char* PutPadded(char* p, int value, int width) {
   return PutTwo(p, value);
 }
 
+// Dates formatted before, by day number, for a pattern whose text depends on
+// the date alone.  Direct-mapped: a day takes the slot of its number modulo
+// the size, so dates that cluster (a table's years) mostly find their text.
+class DayTextCache {
+ public:
+  std::string_view Find(std::int32_t day) const {
+    if (!slots_) return {};
+    const Slot& slot = slots_[static_cast<std::size_t>(day) % kSlots];
+    return slot.day == day ? std::string_view(slot.text, slot.size) : std::string_view();
+  }
+  void Store(std::int32_t day, std::string_view text) {
+    if (text.empty() || text.size() > sizeof(Slot::text)) return;
+    if (!slots_) slots_ = std::make_unique<Slot[]>(kSlots);
+    Slot& slot = slots_[static_cast<std::size_t>(day) % kSlots];
+    slot.day = day;
+    slot.size = static_cast<std::uint8_t>(text.size());
+    std::memcpy(slot.text, text.data(), text.size());
+  }
+  void Clear() { slots_.reset(); }
+
+ private:
+  static constexpr std::size_t kSlots = 8192;
+  struct Slot {
+    std::int32_t day = 0;  // no day number is 0
+    std::uint8_t size = 0;
+    char text[19];
+  };
+  std::unique_ptr<Slot[]> slots_;  // made on first use
+};
+
 // A strftime-style pattern taken apart once, so that formatting a value is a
 // walk over its parts.
 struct CompiledPattern {
@@ -141,6 +172,8 @@ struct CompiledPattern {
   };
   std::string source;
   std::vector<Part> parts;
+  bool numbers_of_the_date = false;  // only year, month, day and literals
+  DayTextCache days;                 // when numbers_of_the_date
 };
 
 void Compile(CompiledPattern& compiled, const std::string& pattern) {
@@ -167,9 +200,16 @@ void Compile(CompiledPattern& compiled, const std::string& pattern) {
     compiled.parts.push_back({c, {}, shortest});
   }
   flush();
+  compiled.numbers_of_the_date = true;
+  for (const auto& part : compiled.parts) {
+    if (part.conversion != 0 && std::string_view("Yymde").find(part.conversion) == std::string_view::npos) {
+      compiled.numbers_of_the_date = false;
+    }
+  }
+  compiled.days.Clear();
 }
 
-const CompiledPattern& CompiledFor(const std::string& pattern, CompiledPattern& cache) {
+CompiledPattern& CompiledFor(const std::string& pattern, CompiledPattern& cache) {
   if (cache.source != pattern || (cache.parts.empty() && !pattern.empty())) Compile(cache, pattern);
   return cache;
 }
@@ -185,7 +225,7 @@ class PatternWriter {
     return buf_ + used_;
   }
   void Commit(char* end) { used_ = static_cast<std::size_t>(end - buf_); }
-  void Text(const std::string& text) {
+  void Text(std::string_view text) {
     if (text.size() > sizeof buf_ / 2) {
       Flush();
       out_ += text;
@@ -240,9 +280,35 @@ void AppendPattern(PatternWriter& w, const CompiledPattern& pattern, const Date&
   }
 }
 
-void AppendDatePattern(PatternWriter& w, const Date& d, const TimeOfDay& t, const FormatSettings& fs) {
+CompiledPattern& ShortDatePattern(const FormatSettings& fs) {
   thread_local CompiledPattern cache;
-  AppendPattern(w, CompiledFor(fs.short_date_format, cache), d, t, fs);
+  return CompiledFor(fs.short_date_format, cache);
+}
+
+void AppendDatePattern(PatternWriter& w, const Date& d, const TimeOfDay& t, const FormatSettings& fs) {
+  AppendPattern(w, ShortDatePattern(fs), d, t, fs);
+}
+
+// The date of a date-time in the short date format, from the cache of days
+// where the format allows.
+void AppendDateOfDay(PatternWriter& w, const DayMs& parts, const FormatSettings& fs) {
+  CompiledPattern& pattern = ShortDatePattern(fs);
+  if (!pattern.numbers_of_the_date) {
+    AppendPattern(w, pattern, DecodeDate(parts), DecodeTime(parts), fs);
+    return;
+  }
+  const std::string_view known = pattern.days.Find(parts.day_number);
+  if (!known.empty()) {
+    w.Text(known);
+    return;
+  }
+  std::string text;
+  {
+    PatternWriter fresh(text);
+    AppendPattern(fresh, pattern, DecodeDate(parts), TimeOfDay{}, fs);
+  }
+  pattern.days.Store(parts.day_number, text);
+  w.Text(text);
 }
 
 void AppendTimePattern(PatternWriter& w, const Date& d, const TimeOfDay& t, const FormatSettings& fs) {
@@ -277,17 +343,15 @@ void AppendDateTime(std::string& out, double value, const FormatSettings& fs) {
 void AppendDateTime(std::string& out, const DayMs& parts, const FormatSettings& fs) {
   const bool has_date = parts.day_number != kDateDelta;
   const bool has_time = parts.ms != 0;
-  const Date date = DecodeDate(parts);
-  const TimeOfDay time = DecodeTime(parts);
   PatternWriter w(out);
-  if (has_date) AppendDatePattern(w, date, time, fs);
+  if (has_date) AppendDateOfDay(w, parts, fs);
   if (has_date && has_time) {
     char* p = w.Reserve(1);
     *p = ' ';
     w.Commit(p + 1);
   }
   // Midnight of 1899-12-30 is the time-of-day value zero: write it as a time.
-  if (has_time || !has_date) AppendTimePattern(w, date, time, fs);
+  if (has_time || !has_date) AppendTimePattern(w, DecodeDate(parts), DecodeTime(parts), fs);
 }
 
 void AppendVarText(std::string& out, const Variant& value, const FormatSettings& fs) {

@@ -5,6 +5,7 @@
 #include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 
 #include "runtime/clock.h"
 #include "runtime/datetime.h"
@@ -86,6 +87,31 @@ TEST(ValueText, TwelveHourClockAndFourDigitYears) {
   out.clear();
   AppendVarText(out, Variant::DateTime(At(1999, 3, 15, 13, 5, 0)), UsSettings());
   EXPECT_EQ(out, "03/15/1999 01:05:00 PM");
+}
+
+// Formatted days are kept for the next value of the same day: days that share
+// a place in that store, and the same day under another pattern, each keep
+// their own text.
+TEST(ValueText, DatesFormattedAgainKeepTheirOwnText) {
+  const std::int32_t first = DayNumberFromDate({2020, 1, 1});
+  for (const bool german : {false, true}) {
+    const FormatSettings fs = german ? DecimalCommaSettings() : FormatSettings::Iso();
+    for (int round = 0; round < 2; ++round) {
+      for (int k = 0; k < 4; ++k) {
+        const std::int32_t day = first + k * 8192;
+        const tabdump::Date date = DateFromDayNumber(day);
+        char expected[32];
+        if (german) {
+          std::snprintf(expected, sizeof expected, "%02d.%02d.%04d 01:02:03", date.day, date.month, date.year);
+        } else {
+          std::snprintf(expected, sizeof expected, "%04d-%02d-%02d 01:02:03", date.year, date.month, date.day);
+        }
+        std::string out;
+        AppendDateTime(out, DayMs{day, 3'723'000}, fs);
+        EXPECT_EQ(out, expected) << "round " << round;
+      }
+    }
+  }
 }
 
 TEST(ValueText, DateTimeOutsideTheCalendarIsAConversionError) {
