@@ -51,10 +51,13 @@ void AppendIsoTime(std::string& out, const TimeOfDay& time) {
 
 void AppendIsoDateTime(std::string& out, CsvKind kind, double value) {
   const std::optional<DayMs> parts = SplitDateTime(value);
-  if (!parts) return;
-  if (kind != CsvKind::kTime) AppendIsoDate(out, DecodeDate(*parts));
+  if (parts) AppendIsoDateTime(out, kind, *parts);
+}
+
+void AppendIsoDateTime(std::string& out, CsvKind kind, const DayMs& parts) {
+  if (kind != CsvKind::kTime) AppendIsoDate(out, DecodeDate(parts));
   if (kind == CsvKind::kTimeStamp) out += ' ';
-  if (kind != CsvKind::kDate) AppendIsoTime(out, DecodeTime(*parts));
+  if (kind != CsvKind::kDate) AppendIsoTime(out, DecodeTime(parts));
 }
 
 void AppendHexDigits(std::string& out, std::string_view bytes) {

@@ -11,6 +11,7 @@
 
 #include "dbisam/field_decoding.h"
 #include "dbisam/table_reader.h"
+#include "runtime/datetime.h"
 #include "runtime/variant.h"
 
 namespace tabdump {
@@ -50,6 +51,7 @@ void AppendCsvValue(std::string& out, CsvKind kind, const Variant& value, FieldB
 // value outside the calendar has no text and appends nothing, as the reader
 // gives such stored values as null.
 void AppendIsoDateTime(std::string& out, CsvKind kind, double value);
+void AppendIsoDateTime(std::string& out, CsvKind kind, const DayMs& parts);
 
 // Two lower-case hex digits per byte.
 void AppendHexDigits(std::string& out, std::string_view bytes);

@@ -169,8 +169,43 @@ bool FieldWriter::AppendPlainFromRecord(std::string& out, const Column& column) 
   }
 }
 
+bool FieldWriter::AppendCsvFromRecord(std::string& out, const Column& column) {
+  const TDBISAM::FieldSlice field = sink_.Reader->FieldAt(column.index);
+  if (!field.present) return true;  // NULL: nothing at all
+  switch (field.kind) {
+    case ValueKind::kString:
+      AppendCsvText(out, StringBytes(field.bytes), delimiter_);
+      return true;
+    case ValueKind::kShortInteger:
+    case ValueKind::kInteger:
+    case ValueKind::kUnsignedShortInteger:
+    case ValueKind::kUnsignedInteger:
+    case ValueKind::kLargeInteger:
+      AppendInt64(out, IntegerValue(field.kind, field.bytes));
+      return true;
+    case ValueKind::kFloat:
+      AppendRoundTripDouble(out, FloatValue(field.bytes));
+      return true;
+    case ValueKind::kBoolean:
+      if (!field.bytes.empty()) out += field.bytes[0] != 0 ? "true" : "false";
+      return true;
+    case ValueKind::kDate:
+    case ValueKind::kTimeStamp: {
+      const bool date = field.kind == ValueKind::kDate;
+      const std::optional<DayMs> parts = date ? DateValue(field.bytes) : TimeStampValue(field.bytes);
+      if (parts) AppendIsoDateTime(out, date ? CsvKind::kDate : CsvKind::kTimeStamp, *parts);
+      return true;
+    }
+    default:
+      return false;  // through the Variant: BLOBs, BCD, times, bytes, the unsigned 64-bit kind
+  }
+}
+
 void FieldWriter::AppendValue(std::string& out, const Column& column) {
-  if (plain_ && column.from_record && AppendPlainFromRecord(out, column)) return;
+  if (column.from_record && (plain_ ? AppendPlainFromRecord(out, column)
+                                    : csv_ && !code_page_ && AppendCsvFromRecord(out, column))) {
+    return;
+  }
   const Variant* value = column.from_record ? &sink_.Reader->ColumnValue(column.index) : sink_.RowValue(column.index);
   if (sql_) {
     AppendSqlValue(out, column, value);

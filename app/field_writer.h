@@ -78,6 +78,8 @@ class FieldWriter {
   // The text output of a value taken from the record's bytes, for the kinds
   // that need no Variant; false for the others.
   bool AppendPlainFromRecord(std::string& out, const Column& column);
+  // The same for CSV.
+  bool AppendCsvFromRecord(std::string& out, const Column& column);
 
   bool csv_;
   bool plain_;  // the text output with texts as stored
