@@ -93,24 +93,7 @@ void LineBuilder::Begin() {
   first_ = true;
 }
 
-std::string& LineBuilder::StartField() {
-  // The delimiter stands between the values taken for the line; most are one
-  // character.
-  if (!first_ && use_delimiter_) {
-    if (delimiter_.size() == 1) {
-      line_ += delimiter_[0];
-    } else {
-      line_.append(delimiter_);
-    }
-  }
-  first_ = false;
-  if (direct_) return line_;
-  scratch_.clear();
-  return scratch_;
-}
-
-void LineBuilder::FinishField(int width, bool right) {
-  if (direct_) return;
+void LineBuilder::FinishQualifiedOrFixed(int width, bool right) {
   std::string_view text = scratch_;
   if (fixed_width_) {
     aligned_.clear();

@@ -36,12 +36,30 @@ class LineBuilder {
   // The same in two steps, so that a value's text can be written straight
   // into the line: append the text to the buffer that StartField returns,
   // then call FinishField.
-  std::string& StartField();
-  void FinishField(int width, bool right);
+  std::string& StartField() {
+    // The delimiter stands between the values taken for the line; most are
+    // one character.
+    if (!first_ && use_delimiter_) {
+      if (delimiter_.size() == 1) {
+        line_ += delimiter_[0];
+      } else {
+        line_.append(delimiter_);
+      }
+    }
+    first_ = false;
+    if (direct_) return line_;
+    scratch_.clear();
+    return scratch_;
+  }
+  void FinishField(int width, bool right) {
+    if (!direct_) FinishQualifiedOrFixed(width, right);
+  }
   // The line so far (without record separator).
   std::string& Line() { return line_; }
 
  private:
+  void FinishQualifiedOrFixed(int width, bool right);
+
   std::string delimiter_;
   std::string qualifier_;
   bool use_delimiter_;

@@ -435,13 +435,6 @@ CellLook TDBISAM::DecodeField(const FieldPlan& plan, Variant& value) {
   return !plan.always_present && record_[plan.presence] != kPresent ? SetNullValue(value) : DecodeValue(plan, value);
 }
 
-TDBISAM::FieldSlice TDBISAM::FieldAt(std::int32_t column) const {
-  if (column < 0 || static_cast<std::size_t>(column) >= plans_.size()) return {ValueKind::kBytes, {}, false};
-  const FieldPlan& plan = plans_[static_cast<std::size_t>(column)];
-  return {plan.kind, FieldBytes(record_.data() + plan.start, plan.width),
-          plan.always_present || record_[plan.presence] == kPresent};
-}
-
 const Variant& TDBISAM::ColumnValue(std::int32_t column) {
   static const Variant kNoValue = Variant::Null();
   if (column < 0 || static_cast<std::size_t>(column) >= plans_.size()) return kNoValue;

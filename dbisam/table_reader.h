@@ -143,7 +143,12 @@ class TDBISAM : public TSpreadSheetFile {
     FieldBytes bytes;
     bool present;
   };
-  FieldSlice FieldAt(std::int32_t column) const;
+  FieldSlice FieldAt(std::int32_t column) const {
+    if (column < 0 || static_cast<std::size_t>(column) >= plans_.size()) return {ValueKind::kBytes, {}, false};
+    const FieldPlan& plan = plans_[static_cast<std::size_t>(column)];
+    return {plan.kind, FieldBytes(record_.data() + plan.start, plan.width),
+            plan.always_present || record_[plan.presence] == dbisam_layout::kPresent};
+  }
 
   // Where record n (counted from 0) starts in the table file.
   std::int64_t RecordPosition(std::int64_t n) const {
