@@ -80,7 +80,6 @@ void ReportOtherFields(TDBISAM& reader, const std::vector<Column>& columns, cons
 
 FieldWriter::FieldWriter(const RunSettings& settings, std::optional<CodePage> code_page, TA& sink)
     : csv_(settings.Csv),
-      plain_(!settings.Csv && !settings.Sql && !code_page),
       delimiter_(settings.Delimiter),
       code_page_(code_page),
       sink_(sink) {
@@ -142,6 +141,7 @@ bool FieldWriter::AppendPlainFromRecord(std::string& out, const Column& column) 
   if (!field.present) return true;  // NULL: nothing at all
   switch (field.kind) {
     case ValueKind::kString:
+      if (code_page_) return false;  // converted through the Variant
       out += StringBytes(field.bytes);
       return true;
     case ValueKind::kShortInteger:
@@ -174,6 +174,7 @@ bool FieldWriter::AppendCsvFromRecord(std::string& out, const Column& column) {
   if (!field.present) return true;  // NULL: nothing at all
   switch (field.kind) {
     case ValueKind::kString:
+      if (code_page_) return false;  // converted through the Variant
       AppendCsvText(out, StringBytes(field.bytes), delimiter_);
       return true;
     case ValueKind::kShortInteger:
@@ -202,8 +203,7 @@ bool FieldWriter::AppendCsvFromRecord(std::string& out, const Column& column) {
 }
 
 void FieldWriter::AppendValue(std::string& out, const Column& column) {
-  if (column.from_record && (plain_ ? AppendPlainFromRecord(out, column)
-                                    : csv_ && !code_page_ && AppendCsvFromRecord(out, column))) {
+  if (column.from_record && !sql_ && (csv_ ? AppendCsvFromRecord(out, column) : AppendPlainFromRecord(out, column))) {
     return;
   }
   const Variant* value = column.from_record ? &sink_.Reader->ColumnValue(column.index) : sink_.RowValue(column.index);

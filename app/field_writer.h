@@ -76,13 +76,13 @@ class FieldWriter {
   std::optional<std::string_view> Utf8Text(const std::string& stored, std::int64_t record);
   void AppendSqlValue(std::string& out, const Column& column, const Variant* value);
   // The text output of a value taken from the record's bytes, for the kinds
-  // that need no Variant; false for the others.
+  // that need no Variant (Strings only without a code page); false for the
+  // others.
   bool AppendPlainFromRecord(std::string& out, const Column& column);
   // The same for CSV.
   bool AppendCsvFromRecord(std::string& out, const Column& column);
 
   bool csv_;
-  bool plain_;  // the text output with texts as stored
   std::optional<SqlValueWriter> sql_;
   std::string delimiter_;
   std::optional<CodePage> code_page_;
