@@ -125,6 +125,48 @@ void FieldWriter::AppendText(std::string& out, const std::string& stored, const 
   if (csv_) AppendCsvText(out, scratch_, delimiter_);
 }
 
+bool FieldWriter::AppendSqlFromRecord(std::string& out, const Column& column) {
+  const TDBISAM::FieldSlice field = sink_.Reader->FieldAt(column.index);
+  if (!field.present) {
+    sql_->AppendNull(out);
+    return true;
+  }
+  const SqlPlace place{sink_.Reader->RecordNumber(), column.name};
+  switch (field.kind) {
+    case ValueKind::kShortInteger:
+    case ValueKind::kInteger:
+    case ValueKind::kUnsignedShortInteger:
+    case ValueKind::kUnsignedInteger:
+    case ValueKind::kLargeInteger:
+      AppendInt64(out, IntegerValue(field.kind, field.bytes));
+      return true;
+    case ValueKind::kFloat:
+      if (column.sql_kind != SqlKind::kFloat) return false;  // currency: checked against its column
+      sql_->AppendFloat(out, FloatValue(field.bytes), place);
+      return true;
+    case ValueKind::kBoolean:
+      if (field.bytes.empty()) {
+        sql_->AppendNull(out);
+      } else {
+        sql_->AppendBoolean(out, field.bytes[0] != 0);
+      }
+      return true;
+    case ValueKind::kDate:
+    case ValueKind::kTimeStamp: {
+      const std::optional<DayMs> parts =
+          field.kind == ValueKind::kDate ? DateValue(field.bytes) : TimeStampValue(field.bytes);
+      if (parts) {
+        sql_->AppendDayMs(out, column.sql_kind, *parts, place);
+      } else {
+        sql_->AppendNull(out);
+      }
+      return true;
+    }
+    default:
+      return false;  // through the Variant: texts, BLOBs, BCD, times, bytes, the unsigned 64-bit kind
+  }
+}
+
 void FieldWriter::AppendSqlValue(std::string& out, const Column& column, const Variant* value) {
   if (value == nullptr || value->IsEmptyOrNull()) {
     sql_->AppendNull(out);
@@ -203,9 +245,13 @@ bool FieldWriter::AppendCsvFromRecord(std::string& out, const Column& column) {
 }
 
 void FieldWriter::AppendValue(std::string& out, const Column& column) {
-  if (column.from_record && !sql_ && (csv_ ? AppendCsvFromRecord(out, column) : AppendPlainFromRecord(out, column))) {
-    return;
+  if (column.from_record) {
+    const bool done = sql_   ? AppendSqlFromRecord(out, column)
+                      : csv_ ? AppendCsvFromRecord(out, column)
+                             : AppendPlainFromRecord(out, column);
+    if (done) return;
   }
+  // The other kinds, and the fields the filter reads, through their Variant.
   const Variant* value = column.from_record ? &sink_.Reader->ColumnValue(column.index) : sink_.RowValue(column.index);
   if (sql_) {
     AppendSqlValue(out, column, value);

@@ -79,8 +79,9 @@ class FieldWriter {
   // that need no Variant (Strings only without a code page); false for the
   // others.
   bool AppendPlainFromRecord(std::string& out, const Column& column);
-  // The same for CSV.
+  // The same for CSV, and for SQL literals.
   bool AppendCsvFromRecord(std::string& out, const Column& column);
+  bool AppendSqlFromRecord(std::string& out, const Column& column);
 
   bool csv_;
   std::optional<SqlValueWriter> sql_;

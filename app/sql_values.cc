@@ -304,15 +304,19 @@ void SqlValueWriter::AppendDateTime(std::string& out, SqlKind kind, double value
     AppendNull(out);  // the reader gives a value outside the calendar as null
     return;
   }
-  if (kind == SqlKind::kTime && parts->day_number != kDateDelta) {
-    const std::int64_t ms = (static_cast<std::int64_t>(parts->day_number) - kDateDelta) * kMsPerDay + parts->ms;
+  AppendDayMs(out, kind, *parts, place);
+}
+
+void SqlValueWriter::AppendDayMs(std::string& out, SqlKind kind, const DayMs& parts, const SqlPlace& place) const {
+  if (kind == SqlKind::kTime && parts.day_number != kDateDelta) {
+    const std::int64_t ms = (static_cast<std::int64_t>(parts.day_number) - kDateDelta) * kMsPerDay + parts.ms;
     RefuseSqlValue(place, "the time of " + std::to_string(ms) + " milliseconds after midnight lies beyond the day");
   }
   const CsvKind iso = kind == SqlKind::kDate ? CsvKind::kDate : kind == SqlKind::kTime ? CsvKind::kTime
                                                                                      : CsvKind::kTimeStamp;
   const bool quoted = dialect_ != SqlDialect::kPostgres;
   if (quoted) out += '\'';
-  AppendIsoDateTime(out, iso, value);
+  AppendIsoDateTime(out, iso, parts);
   if (quoted) out += '\'';
 }
 

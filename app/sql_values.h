@@ -14,6 +14,7 @@
 
 #include "dbisam/field_decoding.h"
 #include "dbisam/table_reader.h"
+#include "runtime/datetime.h"
 #include "runtime/variant.h"
 
 namespace tabdump {
@@ -87,15 +88,19 @@ class SqlValueWriter {
   void AppendValue(std::string& out, SqlKind kind, const Variant& value, FieldBytes raw,
                    const SqlPlace& place) const;
 
+  // The same for values that callers take from the record themselves.
+  void AppendFloat(std::string& out, double value, const SqlPlace& place) const;
+  void AppendBoolean(std::string& out, bool value) const;
+  // A Date, Time or Time Stamp (by `kind`) from its day and milliseconds.
+  void AppendDayMs(std::string& out, SqlKind kind, const DayMs& parts, const SqlPlace& place) const;
+
  private:
   void AppendQuoted(std::string& out, std::string_view text) const;  // SQLite, MySQL
   void AppendCopyText(std::string& out, std::string_view text) const;
   void AppendBinary(std::string& out, std::string_view bytes) const;
   void AppendInteger(std::string& out, SqlKind kind, const Variant& value) const;
-  void AppendFloat(std::string& out, double value, const SqlPlace& place) const;
   void AppendDecimal(std::string& out, SqlKind kind, const std::string& digits, const SqlPlace& place) const;
   void AppendDateTime(std::string& out, SqlKind kind, double value, const SqlPlace& place) const;
-  void AppendBoolean(std::string& out, bool value) const;
 
   SqlDialect dialect_;
 };
