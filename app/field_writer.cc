@@ -125,48 +125,6 @@ void FieldWriter::AppendText(std::string& out, const std::string& stored, const 
   if (csv_) AppendCsvText(out, scratch_, delimiter_);
 }
 
-bool FieldWriter::AppendSqlFromRecord(std::string& out, const Column& column) {
-  const TDBISAM::FieldSlice field = sink_.Reader->FieldAt(column.index);
-  if (!field.present) {
-    sql_->AppendNull(out);
-    return true;
-  }
-  const SqlPlace place{sink_.Reader->RecordNumber(), column.name};
-  switch (field.kind) {
-    case ValueKind::kShortInteger:
-    case ValueKind::kInteger:
-    case ValueKind::kUnsignedShortInteger:
-    case ValueKind::kUnsignedInteger:
-    case ValueKind::kLargeInteger:
-      AppendInt64(out, IntegerValue(field.kind, field.bytes));
-      return true;
-    case ValueKind::kFloat:
-      if (column.sql_kind != SqlKind::kFloat) return false;  // currency: checked against its column
-      sql_->AppendFloat(out, FloatValue(field.bytes), place);
-      return true;
-    case ValueKind::kBoolean:
-      if (field.bytes.empty()) {
-        sql_->AppendNull(out);
-      } else {
-        sql_->AppendBoolean(out, field.bytes[0] != 0);
-      }
-      return true;
-    case ValueKind::kDate:
-    case ValueKind::kTimeStamp: {
-      const std::optional<DayMs> parts =
-          field.kind == ValueKind::kDate ? DateValue(field.bytes) : TimeStampValue(field.bytes);
-      if (parts) {
-        sql_->AppendDayMs(out, column.sql_kind, *parts, place);
-      } else {
-        sql_->AppendNull(out);
-      }
-      return true;
-    }
-    default:
-      return false;  // through the Variant: texts, BLOBs, BCD, times, bytes, the unsigned 64-bit kind
-  }
-}
-
 void FieldWriter::AppendSqlValue(std::string& out, const Column& column, const Variant* value) {
   if (value == nullptr || value->IsEmptyOrNull()) {
     sql_->AppendNull(out);
@@ -178,79 +136,118 @@ void FieldWriter::AppendSqlValue(std::string& out, const Column& column, const V
   }
 }
 
-bool FieldWriter::AppendPlainFromRecord(std::string& out, const Column& column) {
-  const TDBISAM::FieldSlice field = sink_.Reader->FieldAt(column.index);
-  if (!field.present) return true;  // NULL: nothing at all
+namespace {
+
+// A value of the kinds that need no Variant, read from the record's bytes.
+struct RecordValue {
+  enum class Kind : std::uint8_t { kNull, kText, kInteger, kFloat, kBoolean, kDateTime, kOther };
+  Kind kind = Kind::kOther;
+  std::string_view text;
+  std::int64_t integer = 0;
+  double number = 0;
+  DayMs parts{};
+};
+
+RecordValue ReadRecordValue(const TDBISAM::FieldSlice& field) {
+  using Kind = RecordValue::Kind;
+  RecordValue value;
+  if (!field.present) {
+    value.kind = Kind::kNull;
+    return value;
+  }
   switch (field.kind) {
     case ValueKind::kString:
-      if (code_page_) return false;  // converted through the Variant
-      out += StringBytes(field.bytes);
-      return true;
+      value.kind = Kind::kText;
+      value.text = StringBytes(field.bytes);
+      break;
     case ValueKind::kShortInteger:
     case ValueKind::kInteger:
     case ValueKind::kUnsignedShortInteger:
     case ValueKind::kUnsignedInteger:
     case ValueKind::kLargeInteger:
-      AppendInt64(out, IntegerValue(field.kind, field.bytes));
-      return true;
+      value.kind = Kind::kInteger;
+      value.integer = IntegerValue(field.kind, field.bytes);
+      break;
     case ValueKind::kFloat:
-      AppendDouble(out, FloatValue(field.bytes));
-      return true;
+      value.kind = Kind::kFloat;
+      value.number = FloatValue(field.bytes);
+      break;
     case ValueKind::kBoolean:
-      if (!field.bytes.empty()) out += field.bytes[0] != 0 ? '1' : '0';
-      return true;
+      value.kind = field.bytes.empty() ? Kind::kNull : Kind::kBoolean;
+      value.integer = !field.bytes.empty() && field.bytes[0] != 0;
+      break;
     case ValueKind::kDate:
     case ValueKind::kTimeStamp: {
       const std::optional<DayMs> parts =
           field.kind == ValueKind::kDate ? DateValue(field.bytes) : TimeStampValue(field.bytes);
-      if (parts) AppendDateTime(out, *parts);
-      return true;
+      value.kind = parts ? Kind::kDateTime : Kind::kNull;
+      if (parts) value.parts = *parts;
+      break;
     }
     default:
-      return false;  // through the Variant: BLOBs, BCD, times, bytes, the unsigned 64-bit kind
+      break;  // BLOBs, BCD, times, bytes, the unsigned 64-bit kind: through the Variant
   }
+  return value;
 }
 
-bool FieldWriter::AppendCsvFromRecord(std::string& out, const Column& column) {
-  const TDBISAM::FieldSlice field = sink_.Reader->FieldAt(column.index);
-  if (!field.present) return true;  // NULL: nothing at all
-  switch (field.kind) {
-    case ValueKind::kString:
-      if (code_page_) return false;  // converted through the Variant
-      AppendCsvText(out, StringBytes(field.bytes), delimiter_);
+}  // namespace
+
+bool FieldWriter::AppendFromRecord(std::string& out, const Column& column) {
+  using Kind = RecordValue::Kind;
+  const RecordValue value = ReadRecordValue(sink_.Reader->FieldAt(column.index));
+  // Texts in a code page are converted through the Variant, and so is a
+  // currency Float in SQL, whose column checks it.
+  if (value.kind == Kind::kOther || (value.kind == Kind::kText && (code_page_ || sql_))) return false;
+  if (sql_ && value.kind == Kind::kFloat && column.sql_kind != SqlKind::kFloat) return false;
+  switch (value.kind) {
+    case Kind::kNull:
+      if (sql_) sql_->AppendNull(out);
       return true;
-    case ValueKind::kShortInteger:
-    case ValueKind::kInteger:
-    case ValueKind::kUnsignedShortInteger:
-    case ValueKind::kUnsignedInteger:
-    case ValueKind::kLargeInteger:
-      AppendInt64(out, IntegerValue(field.kind, field.bytes));
+    case Kind::kText:
+      if (csv_) {
+        AppendCsvText(out, value.text, delimiter_);
+      } else {
+        out += value.text;
+      }
       return true;
-    case ValueKind::kFloat:
-      AppendRoundTripDouble(out, FloatValue(field.bytes));
+    case Kind::kInteger:
+      AppendInt64(out, value.integer);
       return true;
-    case ValueKind::kBoolean:
-      if (!field.bytes.empty()) out += field.bytes[0] != 0 ? "true" : "false";
+    case Kind::kFloat:
+      if (sql_) {
+        sql_->AppendFloat(out, value.number, SqlPlace{sink_.Reader->RecordNumber(), column.name});
+      } else if (csv_) {
+        AppendRoundTripDouble(out, value.number);
+      } else {
+        AppendDouble(out, value.number);
+      }
       return true;
-    case ValueKind::kDate:
-    case ValueKind::kTimeStamp: {
-      const bool date = field.kind == ValueKind::kDate;
-      const std::optional<DayMs> parts = date ? DateValue(field.bytes) : TimeStampValue(field.bytes);
-      if (parts) AppendIsoDateTime(out, date ? CsvKind::kDate : CsvKind::kTimeStamp, *parts);
+    case Kind::kBoolean:
+      if (sql_) {
+        sql_->AppendBoolean(out, value.integer != 0);
+      } else if (csv_) {
+        out += value.integer != 0 ? "true" : "false";
+      } else {
+        out += value.integer != 0 ? '1' : '0';
+      }
       return true;
-    }
-    default:
-      return false;  // through the Variant: BLOBs, BCD, times, bytes, the unsigned 64-bit kind
+    case Kind::kDateTime:
+      if (sql_) {
+        sql_->AppendDayMs(out, column.sql_kind, value.parts, SqlPlace{sink_.Reader->RecordNumber(), column.name});
+      } else if (csv_) {
+        AppendIsoDateTime(out, column.csv_kind, value.parts);
+      } else {
+        AppendDateTime(out, value.parts);
+      }
+      return true;
+    case Kind::kOther:
+      break;
   }
+  return false;
 }
 
 void FieldWriter::AppendValue(std::string& out, const Column& column) {
-  if (column.from_record) {
-    const bool done = sql_   ? AppendSqlFromRecord(out, column)
-                      : csv_ ? AppendCsvFromRecord(out, column)
-                             : AppendPlainFromRecord(out, column);
-    if (done) return;
-  }
+  if (column.from_record && AppendFromRecord(out, column)) return;
   // The other kinds, and the fields the filter reads, through their Variant.
   const Variant* value = column.from_record ? &sink_.Reader->ColumnValue(column.index) : sink_.RowValue(column.index);
   if (sql_) {

@@ -75,13 +75,9 @@ class FieldWriter {
   // is not valid UTF-8 then.
   std::optional<std::string_view> Utf8Text(const std::string& stored, std::int64_t record);
   void AppendSqlValue(std::string& out, const Column& column, const Variant* value);
-  // The text output of a value taken from the record's bytes, for the kinds
-  // that need no Variant (Strings only without a code page); false for the
-  // others.
-  bool AppendPlainFromRecord(std::string& out, const Column& column);
-  // The same for CSV, and for SQL literals.
-  bool AppendCsvFromRecord(std::string& out, const Column& column);
-  bool AppendSqlFromRecord(std::string& out, const Column& column);
+  // A value taken from the record's bytes in the run's output form, for the
+  // kinds that need no Variant; false for the others.
+  bool AppendFromRecord(std::string& out, const Column& column);
 
   bool csv_;
   std::optional<SqlValueWriter> sql_;
