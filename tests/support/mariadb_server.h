@@ -344,11 +344,7 @@ class MariaDbServer {
   mutable int databases_ = 0;
 };
 
-struct SharedMariaDbState {
-  bool installed = false;
-  MariaDbServer* server = nullptr;  // nullptr: not installed, or it failed to start
-  std::string why;
-};
+using SharedMariaDbState = SharedServer<MariaDbServer>;
 
 // The test program's one server, started on first use and stopped when the
 // program ends.
@@ -370,14 +366,6 @@ inline const SharedMariaDbState& SharedMariaDb() {
 
 }  // namespace tabdump::testing
 
-// Declares `server`, the shared MariaDbServer*; skips the test (fails it in
-// CI) when MariaDB is not installed, and fails it when the server does not
-// start.
-#define TABDUMP_NEED_MARIADB(server)                                                \
-  ::tabdump::testing::MariaDbServer* server = nullptr;                              \
-  do {                                                                              \
-    const auto& shared_mariadb = ::tabdump::testing::SharedMariaDb();               \
-    if (!shared_mariadb.installed) TABDUMP_MISSING_TOOL(shared_mariadb.why);        \
-    ASSERT_NE(shared_mariadb.server, nullptr) << "MariaDB: " << shared_mariadb.why; \
-    server = shared_mariadb.server;                                                 \
-  } while (0)
+// Declares `server`, the shared MariaDbServer* (see TABDUMP_NEED_SERVER).
+#define TABDUMP_NEED_MARIADB(server) \
+  TABDUMP_NEED_SERVER(::tabdump::testing::MariaDbServer, ::tabdump::testing::SharedMariaDb, "MariaDB", server)

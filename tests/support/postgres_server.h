@@ -237,11 +237,7 @@ class PostgresServer {
   mutable int scripts_ = 0;
 };
 
-struct SharedPostgresState {
-  bool installed = false;
-  PostgresServer* server = nullptr;  // nullptr: not installed, or it failed to start
-  std::string why;
-};
+using SharedPostgresState = SharedServer<PostgresServer>;
 
 // The test program's one server, started on first use and stopped when the
 // program ends.
@@ -264,14 +260,6 @@ inline const SharedPostgresState& SharedPostgres() {
 
 }  // namespace tabdump::testing
 
-// Declares `server`, the shared PostgresServer*; skips the test (fails it in
-// CI) when PostgreSQL is not installed, and fails it when the server does not
-// start.
-#define TABDUMP_NEED_POSTGRES(server)                                                 \
-  ::tabdump::testing::PostgresServer* server = nullptr;                               \
-  do {                                                                                \
-    const auto& shared_postgres = ::tabdump::testing::SharedPostgres();               \
-    if (!shared_postgres.installed) TABDUMP_MISSING_TOOL(shared_postgres.why);        \
-    ASSERT_NE(shared_postgres.server, nullptr) << "PostgreSQL: " << shared_postgres.why; \
-    server = shared_postgres.server;                                                  \
-  } while (0)
+// Declares `server`, the shared PostgresServer* (see TABDUMP_NEED_SERVER).
+#define TABDUMP_NEED_POSTGRES(server) \
+  TABDUMP_NEED_SERVER(::tabdump::testing::PostgresServer, ::tabdump::testing::SharedPostgres, "PostgreSQL", server)

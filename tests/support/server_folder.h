@@ -65,4 +65,25 @@ class ServerFolder {
   std::string path_;
 };
 
+// The test program's one server of a kind, started on first use and stopped
+// when the program ends.
+template <class Server>
+struct SharedServer {
+  bool installed = false;
+  Server* server = nullptr;  // nullptr: not installed, or it failed to start
+  std::string why;
+};
+
 }  // namespace tabdump::testing
+
+// Declares `server`, the shared server that `shared()` gives; skips the test
+// (fails it in CI) when the server is not installed, and fails it when the
+// server does not start.
+#define TABDUMP_NEED_SERVER(Type, shared, title, server)                  \
+  Type* server = nullptr;                                                 \
+  do {                                                                    \
+    const auto& shared_server = shared();                                 \
+    if (!shared_server.installed) TABDUMP_MISSING_TOOL(shared_server.why); \
+    ASSERT_NE(shared_server.server, nullptr) << title ": " << shared_server.why; \
+    server = shared_server.server;                                        \
+  } while (0)
