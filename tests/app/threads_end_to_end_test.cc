@@ -124,5 +124,16 @@ TEST_F(Threads, ReplacedBytesAreCountedAcrossChunks) {
   }
 }
 
+TEST_F(Threads, CountOutsideItsRangeIsRefusedBeforeTheTarget) {
+  for (const char* count : {"0", "65", "two", ""}) {
+    const RunResult r = Convert(IdName(), {std::string("/threads=") + count});
+    EXPECT_EQ(r.status, 1) << count;
+    EXPECT_EQ(r.target, "<none>") << count;
+    EXPECT_NE(r.output.find(kLineEnd + "The number of threads must be from 1 to 64: /threads=" + count + "." + kLineEnd),
+              std::string::npos)
+        << r.output;
+  }
+}
+
 }  // namespace
 }  // namespace tabdump
