@@ -308,16 +308,24 @@ class MariaDbServer {
     }
   }
 
-  // Kills the server at once if this process dies first: the process whose
-  // pid file names it, when its command line shows this data folder.
+  // A shell that outlives nothing: once this process is gone (or after 30
+  // minutes) it kills the server at once and removes the folders; it ends by
+  // itself as soon as the server's folder is gone.
   void StartWatchdog() const {
+    const std::string dir = QuoteForShell(dir_);
     const std::string mark = QuoteForShell("--datadir=" + DataDir());
     const std::string kill_server =
         "for f in " + QuoteForShell(dir_ + "/server.pid") + " " + QuoteForShell(client_dir_ + "/launch.pid") +
         "; do p=$(cat \"$f\" 2>/dev/null); if [ -n \"$p\" ] && grep -qaF -e " + mark +
         " /proc/$p/cmdline 2>/dev/null; then kill -KILL $p; j=0; while [ $j -lt 10 ] && kill -0 $p 2>/dev/null; "
-        "do sleep 1; j=$((j+1)); done; fi; done";
-    folder_.StartWatchdog(kill_server, client_dir_);
+        "do sleep 1; j=$((j+1)); done; fi; done; ";
+    const std::string loop = "i=0; while [ $i -lt 1800 ] && [ -d " + dir + " ] && kill -0 " +
+                             std::to_string(getpid()) + " 2>/dev/null; do sleep 1; i=$((i+1)); done; " +
+                             "if [ -d " + dir + " ]; then " + kill_server + "rm -rf " + dir + " " +
+                             QuoteForShell(client_dir_) + "; fi";
+    if (std::system(("sh -c " + QuoteForShell(loop) + " </dev/null >/dev/null 2>&1 &").c_str()) != 0) {
+      // Without a watchdog the destructor still cleans up after a normal end.
+    }
   }
 
   std::string ReadLog() const {

@@ -205,11 +205,20 @@ class PostgresServer {
     return false;
   }
 
-  // Stops the server at once if this process dies first.
+  // A shell that outlives nothing: once this process is gone (or after 30
+  // minutes) it stops the server at once and removes the folder; it ends by
+  // itself as soon as the folder is gone.
   void StartWatchdog() const {
-    folder_.StartWatchdog(
-        AsServerUser() + Tool("pg_ctl") + " -D " + QuoteForShell(DataDir()) + " -m immediate -w -t 20 stop",
-        client_dir_);
+    const std::string dir = QuoteForShell(dir_);
+    const std::string stop =
+        AsServerUser() + Tool("pg_ctl") + " -D " + QuoteForShell(DataDir()) + " -m immediate -w -t 20 stop";
+    const std::string loop = "i=0; while [ $i -lt 1800 ] && [ -d " + dir + " ] && kill -0 " +
+                             std::to_string(getpid()) + " 2>/dev/null; do sleep 1; i=$((i+1)); done; " +
+                             "if [ -d " + dir + " ]; then " + stop + "; rm -rf " + dir + " " +
+                             QuoteForShell(client_dir_) + "; fi";
+    if (std::system(("sh -c " + QuoteForShell(loop) + " </dev/null >/dev/null 2>&1 &").c_str()) != 0) {
+      // Without a watchdog the destructor still cleans up after a normal end.
+    }
   }
 
   std::string ReadLog() const {

@@ -8,7 +8,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "tests/support/shell_command.h"
@@ -47,20 +46,6 @@ class ServerFolder {
   }
 
   const std::string& path() const { return path_; }
-
-  // A shell that outlives nothing: once this process is gone (or after 30
-  // minutes) it runs `stop_server` (a shell command) and removes the folder
-  // and `other_folder`; it ends by itself as soon as the folder is gone.
-  void StartWatchdog(const std::string& stop_server, const std::string& other_folder) const {
-    const std::string dir = QuoteForShell(path_);
-    const std::string loop = "i=0; while [ $i -lt 1800 ] && [ -d " + dir + " ] && kill -0 " +
-                             std::to_string(getpid()) + " 2>/dev/null; do sleep 1; i=$((i+1)); done; " +
-                             "if [ -d " + dir + " ]; then " + stop_server + "; rm -rf " + dir + " " +
-                             QuoteForShell(other_folder) + "; fi";
-    if (std::system(("sh -c " + QuoteForShell(loop) + " </dev/null >/dev/null 2>&1 &").c_str()) != 0) {
-      // Without a watchdog the server's owner still cleans up after a normal end.
-    }
-  }
 
   // The prefix that runs a command as the server user, in the C locale.
   std::string AsServerUser() const {
