@@ -4,6 +4,8 @@
 #include <cstdio>
 #include <thread>
 #include <optional>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "app/chunked_export.h"
@@ -18,6 +20,7 @@
 #include "runtime/console.h"
 #include "runtime/convert.h"
 #include "runtime/exceptions.h"
+#include "runtime/file_names.h"
 #include "runtime/stream.h"
 
 namespace tabdump {
@@ -157,44 +160,119 @@ std::string SqlTableName(const std::string& source_file) {
   return name;
 }
 
-// The script that creates the table and loads a row per record.
-void WriteSqlScript(TA& sink, const RunSettings& settings, const std::optional<CodePage>& code_page,
-                    const std::vector<Column>& columns, FieldWriter& writer, Stream& source, Stream& target,
-                    ProgressLine& progress, RunTally& tally) {
+// The columns of the script, named in UTF-8.  SQLite and MySQL take names
+// that differ only in letter case for one column; a later field of such a
+// name becomes NAME_2 (or _3 ...: the first that no field of the table has),
+// and `notes` says so.
+std::vector<SqlColumn> SqlColumns(TDBISAM& reader, SqlDialect dialect, const std::vector<Column>& columns,
+                                  FieldWriter& writer, const std::string& table, std::string& notes) {
   std::vector<SqlColumn> sql_columns;
   for (const Column& column : columns) {
     sql_columns.push_back({writer.NameInUtf8(column.name, column.index + 1), column.sql_kind, column.string_length});
   }
-  SqlScript script(*settings.Sql, target);
-  script.Begin(SqlTableName(settings.SourceFile), sql_columns);
+  if (!SqlNamesIgnoreCase(dialect)) return sql_columns;
+  // Every field's name is taken, selected or not, so that a new name clashes
+  // with none of them.
+  std::unordered_set<std::string> taken;
+  TDBISAMTableInfo info;
+  reader.GetTableInfo(info);
+  for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
+    TDBISAMFieldInfo field;
+    reader.GetFieldInfo(i, field);
+    taken.insert(SqlNameKey(dialect, field.Name()));
+  }
+  std::unordered_map<std::string, std::size_t> first_of;  // key -> the column that has it
+  for (std::size_t i = 0; i < sql_columns.size(); ++i) {
+    SqlColumn& column = sql_columns[i];
+    const auto [first, added] = first_of.emplace(SqlNameKey(dialect, column.name), i);
+    if (added) continue;
+    std::string name;
+    for (int n = 2;; ++n) {
+      name = column.name + "_" + std::to_string(n);
+      if (taken.insert(SqlNameKey(dialect, name)).second) break;
+    }
+    notes += table + ": field " + std::to_string(columns[i].index + 1) + " \"" + column.name +
+             "\" becomes the column \"" + name + "\", since " + SqlDialectTitle(dialect) +
+             " takes it for field " + std::to_string(columns[first->second].index + 1) + " \"" +
+             sql_columns[first->second].name + "\" (names that differ only in letter case are one name there).";
+    notes += kMessageLineEnd;
+    column.name = name;
+    first_of.emplace(SqlNameKey(dialect, name), i);
+  }
+  return sql_columns;
+}
+
+// The script that creates the table and loads a row per record.
+void WriteSqlScript(TA& sink, const RunSettings& settings, const std::optional<CodePage>& code_page,
+                    const std::vector<Column>& columns, SqlScript& script, FieldWriter& writer, Stream& source,
+                    Stream& target, ProgressLine& progress, RunTally& tally) {
+  script.Begin(target);
   ScriptOut out(script);
   SqlRows rows{*settings.Sql, writer, columns, out, {}};
   ConvertAllRecords(sink, settings, code_page, columns, source, rows, out, writer, progress, tally);
   script.End();
 }
 
-void Convert(TA& sink, const RunSettings& settings, const std::optional<CodePage>& code_page, FileStream& source,
-             FileStream& target, RunTally& tally) {
+// The names of /fields= (as typed, each followed by ';') that no field of
+// the table has; empty items are no names.
+std::vector<std::string> UnknownFieldNames(TDBISAM& reader, const std::string& field_list) {
+  TDBISAMTableInfo info;
+  reader.GetTableInfo(info);
+  std::unordered_set<std::string> fields;
+  for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
+    TDBISAMFieldInfo field;
+    reader.GetFieldInfo(i, field);
+    fields.insert(LowerAscii(field.Name()));
+  }
+  std::vector<std::string> unknown;
+  for (std::size_t at = 0; at < field_list.size();) {
+    const std::size_t end = field_list.find(';', at);
+    const std::string name = field_list.substr(at, end - at);
+    at = end == std::string::npos ? field_list.size() : end + 1;
+    if (!name.empty() && !fields.contains(LowerAscii(name))) unknown.push_back(name);
+  }
+  return unknown;
+}
+
+// Everything about a run that can be known before the first record: what
+// the table is, the columns, the filter compiled, the script's head.  It
+// raises what would refuse the run, before the target is touched.
+struct PreparedRun {
+  std::vector<Column> columns;
+  std::optional<SqlScript> script;
+  std::string notes;  // said on standard error once the run starts
+};
+
+PreparedRun Prepare(TA& sink, const RunSettings& settings, Stream& source, FieldWriter& writer, RunTally& tally) {
   TDBISAM& reader = *sink.Reader;
   source.SetPosition(0);
-  AttachReader(sink, reader, settings.SourceFile);
-  ProgressLine progress;
-  if (progress.Enabled()) {
-    reader.OnLoadProgress = [&progress](TCustomSpreadSheetFile*, std::int64_t position, std::int64_t total) {
-      progress.Update(position, total);
-    };
-  }
   reader.ParseStream(source);
-
-  std::vector<Column> columns = SelectColumns(reader, settings.FieldList);
-  PlanFromRecord(columns, settings.FilterText);
-  ReportOtherFields(reader, columns, settings.FilterText);
-  FieldWriter writer(settings, code_page, sink);
-  if (code_page) tally.code_page = code_page->number();
+  PreparedRun run;
+  run.columns = SelectColumns(reader, settings.FieldList);
+  tally.unknown_fields = UnknownFieldNames(reader, settings.FieldList);
+  if (run.columns.empty() && !settings.FieldList.empty()) {
+    throw EConvertError("None of the fields in /fields= is in the table.");
+  }
+  const std::string table = ExtractFileName(settings.SourceFile);
+  if (settings.Strict) RefuseLoss(reader.LoadReport, tally, table);
+  PlanFromRecord(run.columns, settings.FilterText);
+  ReportOtherFields(reader, run.columns, settings.FilterText);
+  if (!settings.FilterText.empty()) sink.CompileFilter();
   if (settings.Sql) {
-    WriteSqlScript(sink, settings, code_page, columns, writer, source, target, progress, tally);
+    const std::vector<SqlColumn> sql_columns =
+        SqlColumns(reader, *settings.Sql, run.columns, writer, table, run.notes);
+    run.script.emplace(*settings.Sql, SqlTableName(settings.SourceFile), sql_columns);
+  }
+  return run;
+}
+
+void Convert(TA& sink, const RunSettings& settings, const std::optional<CodePage>& code_page, PreparedRun& run,
+             FieldWriter& writer, FileStream& source, FileStream& target, ProgressLine& progress, RunTally& tally) {
+  if (code_page) tally.code_page = code_page->number();
+  if (run.script) {
+    WriteSqlScript(sink, settings, code_page, run.columns, *run.script, writer, source, target, progress, tally);
   } else {
-    WriteTextLines(sink, settings, code_page, columns, writer, source, target, progress, tally);
+    WriteTextLines(sink, settings, code_page, run.columns, writer, source, target, progress, tally);
   }
   tally.replaced = writer.Replaced();
   progress.Finish();
@@ -242,7 +320,55 @@ std::string InCodePage(const CodePage& code_page, const std::string& typed, cons
 
 }  // namespace
 
-bool ExportTable(TA& sink, const RunSettings& typed_settings, FolderTotals* totals) {
+namespace {
+
+// The files beside a table that are its BLOB file in some letter case.
+std::vector<std::string> BlobFilesOf(const std::string& table_file) {
+  const std::string derived = TDBISAM::BlobFileName(table_file);
+  const std::size_t name_start = table_file.find_last_of(kPathSeparators);
+  const std::string folder = name_start == std::string::npos ? std::string() : table_file.substr(0, name_start + 1);
+  std::vector<std::string> names{derived};
+  for (const std::string& name : FilesNamedIgnoringCase(folder, ExtractFileName(derived))) {
+    names.push_back(folder + name);
+  }
+  return names;
+}
+
+// A target that is a file the run reads would be emptied before it is read:
+// the table, its BLOB file (in any letter case), or in the folder mode any
+// table or BLOB file of the source folder.  The comparison is by identity,
+// so that another spelling, a link or another letter case is caught.
+void RefuseTargetThatIsRead(const std::string& target, const std::string& table,
+                            const std::vector<SourceFile>* folder_files) {
+  if (target == kStandardOutputName) return;
+  const std::optional<FileIdentity> identity = IdentityOf(target);
+  if (!identity) return;
+  if (identity == IdentityOf(table)) throw EFCreateError("The target is the source table itself.");
+  for (const std::string& blob_file : BlobFilesOf(table)) {
+    if (identity == IdentityOf(blob_file)) throw EFCreateError("The target is the BLOB file of the source table.");
+  }
+  if (folder_files == nullptr) return;
+  for (const SourceFile& file : *folder_files) {
+    if (file.identity == *identity) {
+      throw EFCreateError("The target is " + ExtractFileName(file.name) + " of the source folder, which the run reads.");
+    }
+  }
+}
+
+// The line on standard error that says where a filter failed, before the
+// report of the error itself.
+void TellWhereTheFilterFailed(const std::string& table, const TA::FilterFailurePlace& place) {
+  std::string line = table + ": the filter failed on record " + GroupedCount(place.record);
+  if (!place.text_name.empty()) {
+    line += "; it names \"" + place.text_name + "\", which is no field of the table and so stands for its own text";
+  }
+  WriteStderr(line.append(".").append(kMessageLineEnd));
+}
+
+}  // namespace
+
+bool ExportTable(TA& sink, const RunSettings& typed_settings, FolderTotals* totals,
+                 const std::vector<SourceFile>* folder_files) {
   if (!FileExists(typed_settings.SourceFile)) {
     WriteMessage(std::string("DBISAM file not found.").append(kMessageLineEnd));
     return false;
@@ -252,8 +378,8 @@ bool ExportTable(TA& sink, const RunSettings& typed_settings, FolderTotals* tota
   if (code_page) {
     settings.FilterText = InCodePage(*code_page, settings.FilterText, "filter");
     settings.FieldList = InCodePage(*code_page, settings.FieldList, "field list");
-    sink.FilterText = settings.FilterText;
   }
+  sink.FilterText = settings.FilterText;
   TSpreadSheetRow row_buffer;
   TDBISAM reader;
   sink.RowBuffer = &row_buffer;
@@ -267,11 +393,23 @@ bool ExportTable(TA& sink, const RunSettings& typed_settings, FolderTotals* tota
   } detach{sink};
 
   FileStream source(settings.SourceFile, FileStream::Mode::kOpenRead);
+  AttachReader(sink, reader, settings.SourceFile);
+  ProgressLine progress;
+  if (progress.Enabled()) {
+    reader.OnLoadProgress = [&progress](TCustomSpreadSheetFile*, std::int64_t position, std::int64_t total) {
+      progress.Update(position, total);
+    };
+  }
+  RunTally tally;
+  FieldWriter writer(settings, code_page, sink);
+  PreparedRun run = Prepare(sink, settings, source, writer, tally);
+  RefuseTargetThatIsRead(settings.TargetFile, settings.SourceFile, folder_files);
+
   const bool to_stdout = settings.TargetFile == kStandardOutputName;
   FileStream target(settings.TargetFile, to_stdout ? FileStream::Mode::kStandardOutput : FileStream::Mode::kCreate);
-  RunTally tally;
+  if (!run.notes.empty()) WriteStderr(run.notes);
   try {
-    Convert(sink, settings, code_page, source, target, tally);
+    Convert(sink, settings, code_page, run, writer, source, target, progress, tally);
     target.Flush();
   } catch (...) {
     // Keep the lines written so far, then let the error end the run; what was
@@ -281,6 +419,7 @@ bool ExportTable(TA& sink, const RunSettings& typed_settings, FolderTotals* tota
     } catch (...) {
     }
     reader.CloseLoad();
+    if (sink.FilterFailure) TellWhereTheFilterFailed(ExtractFileName(settings.SourceFile), *sink.FilterFailure);
     if (!settings.Strict) TellTheUser(settings, reader.LoadReport, tally, false);
     throw;
   }

@@ -3,13 +3,16 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "app/run_settings.h"
 #include "app/run_summary.h"
 #include "app/text_format.h"
 #include "cells/cell_model.h"
 #include "dbisam/table_reader.h"
+#include "runtime/file_names.h"
 
 namespace tabdump {
 
@@ -48,18 +51,43 @@ class TA {
     return cell == nullptr ? nullptr : &cell->Value;
   }
 
-  // The filter's verdict for the current record (row_filter.cc).
+  // The filter's verdict for the current record (row_filter.cc).  When the
+  // filter fails, FilterFailure tells where before the error goes on.
   bool FilterAccepts();
+  // Compiles the filter, so that one that does not parse is refused before
+  // the target is touched.
+  void CompileFilter();
+
+  // Where the filter failed: the record (counted from 1 in the table file)
+  // and the name in it that is no field of the table, if any.
+  struct FilterFailurePlace {
+    std::int64_t record = 0;
+    std::string text_name;
+  };
+  std::optional<FilterFailurePlace> FilterFailure;
 
  private:
+  RowFilter& Filter();
+
   std::unique_ptr<RowFilter> filter_;
+};
+
+// A file that a run reads, which none of its targets may be.
+struct SourceFile {
+  FileIdentity identity;
+  std::string name;
 };
 
 // Converts SourceFile into TargetFile ("-": standard output).  False, after
 // printing "DBISAM file not found.", when there is no such source file;
 // failures raise.  With a code page, the filter text and the field list are
-// taken as UTF-8 and converted into it before the target is created.
-// `totals`, when given, gains the records read and written.
-bool ExportTable(TA& sink, const RunSettings& settings, FolderTotals* totals = nullptr);
+// taken as UTF-8 and converted into it.  Whatever can refuse the run before
+// the first record (the table's header, the field list, the filter, the
+// script's names, a target that is a file the run reads: the table, its
+// BLOB file, or one of `folder_files`) refuses it before the target is
+// created or emptied.  `totals`, when given, gains the records read and
+// written.
+bool ExportTable(TA& sink, const RunSettings& settings, FolderTotals* totals = nullptr,
+                 const std::vector<SourceFile>* folder_files = nullptr);
 
 }  // namespace tabdump

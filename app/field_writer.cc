@@ -12,7 +12,7 @@ namespace {
 
 bool IsSelected(const std::string& field_list, const std::string& name) {
   if (field_list.empty()) return true;
-  return (";" + field_list).find(";" + LowerAscii(name) + ";") != std::string::npos;
+  return (";" + LowerAscii(field_list)).find(";" + LowerAscii(name) + ";") != std::string::npos;
 }
 
 bool IsAscii(std::string_view text) {

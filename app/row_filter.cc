@@ -54,7 +54,10 @@ RowFilter::RowFilter(TA& sink) : sink_(sink) {
 
 RowFilter::~RowFilter() = default;
 
+void RowFilter::Compile() { parser_.Check(false); }
+
 bool RowFilter::Accepts() {
+  text_name_.clear();
   parser_.Check(true);
   return VarToBool(parser_.LastValue());
 }
@@ -82,6 +85,8 @@ const RowFilter::Meaning& RowFilter::MeaningOf(const std::string& name) {
     }
   }
   meaning.substitute = meaning.kind == Meaning::kOther && UpperAscii(meaning.text) == "SUBSTITUTE";
+  meaning.own_text = meaning.kind == Meaning::kOther && !meaning.substitute && !meaning.text.empty() &&
+                     FunctionRegistry().Find(meaning.text) == nullptr;
   return meanings_.emplace(name, std::move(meaning)).first->second;
 }
 
@@ -98,6 +103,7 @@ void RowFilter::ResolveName(const TExpArgs& args, Variant& value, bool& done) {
       value = sink_.GetRowValue(meaning.field);
       break;
     case Meaning::kOther:
+      if (meaning.own_text && text_name_.empty()) text_name_ = meaning.text;
       value = Variant(meaning.text);
       // The language hands over every argument slot, written or not; the
       // unwritten ones are empty.
@@ -107,9 +113,20 @@ void RowFilter::ResolveName(const TExpArgs& args, Variant& value, bool& done) {
   if (value.IsString() ? value.AsString().empty() : value.IsEmptyOrNull()) value = Variant::Null();
 }
 
-bool TA::FilterAccepts() {
+RowFilter& TA::Filter() {
   if (!filter_) filter_ = std::make_unique<RowFilter>(*this);
-  return filter_->Accepts();
+  return *filter_;
 }
+
+bool TA::FilterAccepts() {
+  try {
+    return Filter().Accepts();
+  } catch (...) {
+    FilterFailure = {Reader->RecordNumber(), filter_->TextName()};
+    throw;
+  }
+}
+
+void TA::CompileFilter() { Filter().Compile(); }
 
 }  // namespace tabdump

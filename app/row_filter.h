@@ -26,9 +26,16 @@ class RowFilter {
  public:
   explicit RowFilter(TA& sink);
   ~RowFilter();
+  // Compiles the filter's text: a text that does not parse raises here,
+  // before any record is read.
+  void Compile();
   // That value as a Boolean; Null or a text that is no Boolean raises
   // "Invalid variant type conversion".
   bool Accepts();
+  // The first name of the last evaluation that is no field, no quoted text
+  // and no function, and so stood for its own text; empty when there was
+  // none.  A misspelt field name is the usual cause of a filter that fails.
+  const std::string& TextName() const { return text_name_; }
 
  private:
   // What a name stands for; worked out once per name, since the table's
@@ -38,6 +45,7 @@ class RowFilter {
     std::string text;  // kText: the value; kOther: the name as resolved so far
     std::int32_t field = -1;
     bool substitute = false;  // kOther named SUBSTITUTE, in any letter case
+    bool own_text = false;    // kOther that is no function: it stands for its own text
   };
 
   void ResolveName(const TExpArgs& args, Variant& value, bool& done);
@@ -46,6 +54,7 @@ class RowFilter {
   TA& sink_;
   TZelParser parser_;
   std::unordered_map<std::string, Meaning> meanings_;
+  std::string text_name_;
 };
 
 }  // namespace tabdump

@@ -74,7 +74,7 @@ RunSettings ParseSwitches(const std::vector<std::string>& params) {
       if (value == "CRLF") s.RecordSeparator = "\r\n";
     } else if (StartsWith(upper, "/FIELDS=")) {
       const std::string value = value_after(8);
-      s.FieldList = value.empty() ? std::string() : LowerAscii(value) + ";";
+      s.FieldList = value.empty() ? std::string() : value + ";";
     } else if (StartsWith(upper, "/FILTER=")) {
       s.FilterText = value_after(8);
     } else if (StartsWith(upper, "/WHERE=")) {
@@ -88,6 +88,14 @@ RunSettings ParseSwitches(const std::vector<std::string>& params) {
     s.HeaderLine = true;
     s.Qualifier = NoneMark;
     s.FixedWidth = false;
+  }
+  if (s.Csv && !s.Sql &&
+      (s.Delimiter.empty() || s.Delimiter == NoneMark || s.Delimiter.find_first_of("\"\r\n") != std::string::npos)) {
+    // A reader splits a CSV line at the delimiter outside quotes: without
+    // one, or with one that holds a quote or a line end, it cannot.
+    throw EConvertError(
+        "With /csv the delimiter must be one or more characters other than a double quote, CR and LF, so that a "
+        "reader can split the fields.");
   }
   if (s.Sql) {
     // A script has no lines of its own to shape.

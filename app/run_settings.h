@@ -20,7 +20,7 @@ struct RunSettings {
   std::string Delimiter = "\t";
   std::string Qualifier = NoneMark;
   std::string RecordSeparator = "\r\n";
-  std::string FieldList;   // lower-cased names, each followed by ';'
+  std::string FieldList;   // names as typed (any letter case), each followed by ';'
   std::string FilterText;
   std::string SourceFile;
   std::string TargetFile;

@@ -50,6 +50,12 @@ std::string TotalLine(const FolderTotals& totals) {
 
 std::vector<Loss> Losses(const std::string& table, const TDBISAMLoadReport& report, const RunTally& tally) {
   std::vector<Loss> losses;
+  if (!tally.unknown_fields.empty()) {
+    std::string names;
+    for (const std::string& name : tally.unknown_fields) names += (names.empty() ? "\"" : ", \"") + name + "\"";
+    losses.push_back({table + ": /fields= names " + names + ", which the table does not have",
+                      tally.unknown_fields.size() == 1 ? "it is left out" : "they are left out"});
+  }
   if (report.BlobMissing.Count != 0) {
     losses.push_back({table + ": the table has BLOB fields but its BLOB file " +
                           ExtractFileName(TDBISAM::BlobFileName(table)) + " is missing (" +

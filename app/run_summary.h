@@ -21,6 +21,7 @@ struct RunTally {
   std::int64_t rejected = 0;  // records the filter did not keep
   LossCount replaced;         // bytes the code page could not read, replaced by U+FFFD
   int code_page = 0;
+  std::vector<std::string> unknown_fields;  // names in /fields= that the table does not have
 };
 
 // The sums of a folder of tables, for its last summary line.
@@ -49,7 +50,8 @@ struct Loss {
   std::string consequence;
 };
 
-// The losses of a run: the BLOB file missing, damaged BLOB chains, the file
+// The losses of a run: names in /fields= that the table does not have, the
+// BLOB file missing, damaged BLOB chains, the file
 // ending inside a record, bytes the code page could not read.
 std::vector<Loss> Losses(const std::string& table, const TDBISAMLoadReport& report, const RunTally& tally);
 

@@ -40,30 +40,33 @@ std::string CreateTable(SqlDialect dialect, std::string_view table, const std::v
 
 }  // namespace
 
-void SqlScript::Begin(std::string_view table, const std::vector<SqlColumn>& columns) {
+SqlScript::SqlScript(SqlDialect dialect, std::string_view table, const std::vector<SqlColumn>& columns)
+    : dialect_(dialect) {
   const std::string create = CreateTable(dialect_, table, columns);
   std::string quoted_table;
   AppendSqlIdentifier(quoted_table, dialect_, table);
   const std::string column_list = ColumnList(dialect_, columns);
   switch (dialect_) {
     case SqlDialect::kSqlite:
-      Write("BEGIN TRANSACTION;\n");
-      Write(create);
+      head_ = "BEGIN TRANSACTION;\n" + create;
       break;
     case SqlDialect::kPostgres:
-      Write("SET client_encoding = 'UTF8';\nBEGIN;\n");
-      Write(create);
-      Write("COPY " + quoted_table + " " + column_list + " FROM stdin;\n");
+      head_ = "SET client_encoding = 'UTF8';\nBEGIN;\n" + create + "COPY " + quoted_table + " " + column_list +
+              " FROM stdin;\n";
       break;
     case SqlDialect::kMysql:
       // Strict: a value the column cannot hold is an error, never cut or
       // clamped; and backslashes escape, whatever the server's default.
-      Write("SET NAMES utf8mb4;\nSET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION';\n");
-      Write(create);
-      Write("START TRANSACTION;\n");
+      head_ = "SET NAMES utf8mb4;\nSET SESSION sql_mode = 'STRICT_ALL_TABLES,NO_ENGINE_SUBSTITUTION';\n" + create +
+              "START TRANSACTION;\n";
       break;
   }
   insert_head_ = "INSERT INTO " + quoted_table + " " + column_list + " VALUES\n";
+}
+
+void SqlScript::Begin(Stream& target) {
+  target_ = &target;
+  Write(head_);
 }
 
 void SqlScript::StartRow(SqlDialect dialect, std::string& row) {

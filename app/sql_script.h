@@ -37,11 +37,14 @@ struct SqlColumn {
 
 class SqlScript {
  public:
-  SqlScript(SqlDialect dialect, Stream& target) : dialect_(dialect), target_(target) {}
-
-  // Everything up to the first row: the settings, CREATE TABLE `table`
+  // Makes everything up to the first row: the settings, CREATE TABLE `table`
   // (UTF-8) with the columns, the start of the transaction and of COPY.
-  void Begin(std::string_view table, const std::vector<SqlColumn>& columns);
+  // Raises EConvertError for a name the dialect cannot take, before
+  // anything is written.
+  SqlScript(SqlDialect dialect, std::string_view table, const std::vector<SqlColumn>& columns);
+
+  // Writes what the constructor made into `target`, where the rows follow.
+  void Begin(Stream& target);
 
   // A row's text: started (emptied), values with Separate() between them,
   // ended.  Rows are made apart from the script, so that they can be made
@@ -60,10 +63,11 @@ class SqlScript {
   void End();
 
  private:
-  void Write(std::string_view text) { target_.Write(text.data(), text.size()); }
+  void Write(std::string_view text) { target_->Write(text.data(), text.size()); }
 
   SqlDialect dialect_;
-  Stream& target_;
+  Stream* target_ = nullptr;
+  std::string head_;         // up to the first row
   std::string insert_head_;  // INSERT INTO "t" ("a","b") VALUES
   std::size_t rows_in_statement_ = 0;
   std::size_t bytes_in_statement_ = 0;

@@ -9,6 +9,7 @@
 #include "runtime/convert.h"
 #include "runtime/datetime.h"
 #include "runtime/exceptions.h"
+#include "runtime/file_names.h"
 
 namespace tabdump {
 namespace {
@@ -67,7 +68,9 @@ bool FitsShape(std::string_view text, const DecimalShape& shape) {
          fraction.size() <= static_cast<std::size_t>(shape.fraction_digits);
 }
 
-const char* DialectTitle(SqlDialect dialect) {
+}  // namespace
+
+const char* SqlDialectTitle(SqlDialect dialect) {
   switch (dialect) {
     case SqlDialect::kSqlite: return "SQLite";
     case SqlDialect::kPostgres: return "PostgreSQL";
@@ -76,7 +79,16 @@ const char* DialectTitle(SqlDialect dialect) {
   return "";
 }
 
-}  // namespace
+bool SqlNamesIgnoreCase(SqlDialect dialect) { return dialect != SqlDialect::kPostgres; }
+
+std::string SqlNameKey(SqlDialect dialect, std::string_view name) {
+  switch (dialect) {
+    case SqlDialect::kSqlite: return LowerAscii(std::string(name));
+    case SqlDialect::kPostgres: return std::string(name);
+    case SqlDialect::kMysql: return FoldedName(name);
+  }
+  return std::string(name);
+}
 
 std::optional<SqlDialect> SqlDialectNamed(std::string_view name) {
   const std::string lower = LowerAscii(std::string(name));
@@ -276,7 +288,7 @@ void SqlValueWriter::AppendFloat(std::string& out, double value, const SqlPlace&
     out += value < 0 ? "-9e999" : "9e999";  // SQLite reads a literal beyond range as infinity
   } else {
     RefuseSqlValue(place, std::string(nan ? "NaN (not a number)" : value < 0 ? "-Infinity" : "Infinity") +
-                              " cannot be stored in " + DialectTitle(dialect_));
+                              " cannot be stored in " + SqlDialectTitle(dialect_));
   }
 }
 
@@ -292,7 +304,7 @@ void SqlValueWriter::AppendDecimal(std::string& out, SqlKind kind, const std::st
       const std::string type = kind == SqlKind::kCurrency
                                    ? std::string(dialect_ == SqlDialect::kMysql ? "DECIMAL" : "NUMERIC") + shape->type
                                    : shape->type;
-      RefuseSqlValue(place, digits + " does not fit " + DialectTitle(dialect_) + "'s " + type);
+      RefuseSqlValue(place, digits + " does not fit " + SqlDialectTitle(dialect_) + "'s " + type);
     }
   }
   out += digits;

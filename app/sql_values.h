@@ -24,6 +24,16 @@ enum class SqlDialect : std::uint8_t { kSqlite, kPostgres, kMysql };
 // "sqlite", "postgres" or "mysql", letters in either case.
 std::optional<SqlDialect> SqlDialectNamed(std::string_view name);
 
+// "SQLite", "PostgreSQL" or "MySQL", for messages.
+const char* SqlDialectTitle(SqlDialect dialect);
+
+// Whether the dialect takes column names that differ only in letter case for
+// one name: SQLite and MySQL do, PostgreSQL keeps quoted names apart.
+bool SqlNamesIgnoreCase(SqlDialect dialect);
+// The form of a name (UTF-8) under which the dialect compares it: SQLite
+// folds the ASCII letters, MySQL other alphabets' letters too.
+std::string SqlNameKey(SqlDialect dialect, std::string_view name);
+
 // What a field becomes in a table of the database: it decides the column's
 // type and how each value is written.
 enum class SqlKind : std::uint8_t {

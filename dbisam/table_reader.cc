@@ -9,6 +9,7 @@
 #include "runtime/ascii_case.h"
 #include "runtime/console.h"
 #include "runtime/exceptions.h"
+#include "runtime/file_names.h"
 
 namespace tabdump {
 
@@ -360,6 +361,7 @@ void TDBISAM::ParseStream(Stream& stream) {
                    "its header and " + std::to_string(info.FieldCount()) + " field descriptors need");
     ReadDescriptors(stream);
     PlanFields();
+    LocateBlobFile();
     DataStream = &stream;
     data_start_ = stream.Position();
     if (!ReadOnDemand) {
@@ -475,12 +477,56 @@ std::string TDBISAM::BlobFileName(const std::string& table_file_name) {
   return ChangeFileExtension(table_file_name, ".blb");
 }
 
+namespace {
+
+// ".blb" in the letter case of a three-letter extension: ".DAT" gives ".BLB",
+// ".Dat" ".Blb"; empty for any other extension.
+std::string BlobExtensionLike(const std::string& table_file_name) {
+  const std::string extension = ExtractFileName(table_file_name);
+  const std::size_t dot = extension.rfind('.');
+  if (dot == std::string::npos || extension.size() - dot != 4) return {};
+  std::string cased = ".blb";
+  for (std::size_t i = 1; i < 4; ++i) {
+    const char c = extension[dot + i];
+    if (c >= 'A' && c <= 'Z') cased[i] = UpperAscii(cased[i]);
+  }
+  return cased;
+}
+
+}  // namespace
+
+std::string TDBISAM::FindBlobFile(const std::string& table_file_name) {
+  const std::string derived = BlobFileName(table_file_name);
+  if (FileExists(derived)) return derived;
+  const std::string cased = BlobExtensionLike(table_file_name);
+  if (!cased.empty() && FileExists(ChangeFileExtension(table_file_name, cased))) {
+    return ChangeFileExtension(table_file_name, cased);
+  }
+  const std::size_t name_start = table_file_name.find_last_of(kPathSeparators);
+  const std::string folder = name_start == std::string::npos ? std::string() : table_file_name.substr(0, name_start + 1);
+  std::vector<std::string> found = FilesNamedIgnoringCase(folder, ExtractFileName(derived));
+  if (found.size() == 1) return folder + found.front();
+  if (found.empty()) return derived;
+  std::sort(found.begin(), found.end());
+  std::string names;
+  for (const std::string& name : found) names += (names.empty() ? "" : ", ") + name;
+  throw EZelFileException("Several files could be the BLOB file of " + ExtractFileName(table_file_name) + ": " + names +
+                          ". Keep the right one as " + ExtractFileName(derived) + " and move the others away.");
+}
+
+void TDBISAM::LocateBlobFile() {
+  blob_file_name_.clear();
+  const bool has_blobs = std::any_of(plans_.begin(), plans_.end(),
+                                     [](const FieldPlan& plan) { return plan.kind == ValueKind::kBlob; });
+  if (has_blobs && !FileName.empty()) blob_file_name_ = FindBlobFile(FileName);
+}
+
 bool TDBISAM::OpenBlobFile() {
   // While the file is missing, every BLOB read looks for it again.
   if (blob_file_.IsOpen()) return true;
   const TDBISAMTableInfo& info = Table().Info;
   return blob_file_.Open(
-      BlobFileName(FileName), info.Version(), info.BlobBlockSize(),
+      blob_file_name_.empty() ? BlobFileName(FileName) : blob_file_name_, info.Version(), info.BlobBlockSize(),
       [this](std::uint8_t* data, std::size_t size) { Decrypt(data, size); }, BlobHeader);
 }
 

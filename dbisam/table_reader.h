@@ -165,8 +165,21 @@ class TDBISAM : public TSpreadSheetFile {
   static std::uint8_t SubTypeIndex(std::uint8_t sub_type);
   bool CheckPassword();
 
-  // The BLOB file that belongs to a table file name.
+  // The BLOB file that belongs to a table file name: the same name with the
+  // extension .blb.
   static std::string BlobFileName(const std::string& table_file_name);
+  // The BLOB file of a table as it is on the disk, whose name's letter case
+  // may differ from BlobFileName's (tables copied from Windows or DOS are
+  // often CUSTOMERS.DAT and CUSTOMERS.BLB): BlobFileName when that file
+  // exists; else the extension in the letter case of the table's own; else
+  // the one file of the table's folder whose name equals BlobFileName
+  // without regard to letter case.  Raises EZelFileException naming them
+  // when several such files are there and none is named exactly; when none
+  // is, BlobFileName.
+  static std::string FindBlobFile(const std::string& table_file_name);
+  // The BLOB file this load reads (FindBlobFile of FileName, looked for
+  // when the table has BLOB fields); empty before a load or without them.
+  const std::string& BlobFilePath() const { return blob_file_name_; }
 
  private:
   // How one field is decoded, worked out once per load.
@@ -189,6 +202,7 @@ class TDBISAM : public TSpreadSheetFile {
   CellLook DecodeValue(const FieldPlan& plan, Variant& out);
   CellLook DecodeBlobField(FieldBytes bytes, Variant& out);
   bool OpenBlobFile();
+  void LocateBlobFile();
 
   std::vector<FieldPlan> plans_;
   std::vector<std::uint8_t> record_;
@@ -198,6 +212,7 @@ class TDBISAM : public TSpreadSheetFile {
   std::int64_t data_start_ = 0;      // where the first record starts
   std::int64_t record_number_ = 0;   // of the record read last, from 1
   BlobFile blob_file_;
+  std::string blob_file_name_;
 };
 
 }  // namespace tabdump

@@ -8,6 +8,8 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
+#include <vector>
 
 namespace tabdump {
 
@@ -28,6 +30,20 @@ struct FileIdentity {
   std::uint64_t file = 0;
   friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
 };
+
+// `name` in `folder`, both UTF-8, joined as the system joins them.
+std::string PathInFolder(const std::string& folder, const std::string& name);
+
+// A UTF-8 name with its capital letters made small, for comparing names as
+// the file systems that ignore letter case do (Windows, a USB stick, a
+// network share) and as databases compare column names: ASCII, the Latin-1
+// and Latin Extended-A letters, Greek and Cyrillic.  Bytes that are not
+// UTF-8 stay as they are.
+std::string FoldedName(std::string_view utf8_name);
+
+// The names of the files (not folders) in `folder` that equal `name` when
+// both are folded; empty when the folder cannot be read.
+std::vector<std::string> FilesNamedIgnoringCase(const std::string& folder, std::string_view name);
 
 // The identity of the file (or folder) of that name; nullopt when there is
 // none or it cannot be asked.

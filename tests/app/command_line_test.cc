@@ -106,7 +106,7 @@ TEST(Switches, RecordSeparator) {
 }
 
 TEST(Switches, FieldsAndFilter) {
-  EXPECT_EQ(Parse({"/fields=Name;City"}).FieldList, "name;city;");
+  EXPECT_EQ(Parse({"/fields=Name;City"}).FieldList, "Name;City;");
   EXPECT_EQ(Parse({"/fields=Name", "/fields="}).FieldList, "");
   EXPECT_EQ(Parse({"/where=Amount>100"}).FilterText, "Amount>100");
   EXPECT_EQ(Parse({"/FILTER=Amount>100"}).FilterText, "Amount>100");

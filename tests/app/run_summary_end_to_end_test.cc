@@ -152,7 +152,7 @@ TEST_F(EndToEnd, ShortFileIsRefusedWithWhatItLacks) {
       "." + kLineEnd + "Invalid table: the file holds 600 bytes, fewer than the 2048 that its header and 2 field "
                        "descriptors need." + kLineEnd))
       << r.output;
-  EXPECT_EQ(r.target, "");
+  EXPECT_EQ(r.target, "<none>");
 }
 
 }  // namespace

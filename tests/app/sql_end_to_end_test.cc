@@ -177,6 +177,33 @@ TEST_F(SqlScripts, UnknownDialectIsRefusedBeforeTheTargetIsMade) {
       << r.output;
 }
 
+// Fields whose names differ only in letter case: SQLite and MySQL take them
+// for one column, so the later one gets the first NAME_n that no field of the
+// table has; PostgreSQL keeps quoted names apart and gets them as they are.
+TableDef SameNameInTwoCases() {
+  TableDef t;
+  t.fields = {{"Name", kString, 0, 10}, {"NAME", kString, 0, 10}, {"name_2", kInteger}};
+  t.records = {{0, {Value::Str("a"), Value::Str("b"), Value::Int32(3)}}};
+  return t;
+}
+
+TEST_F(SqlScripts, NamesThatDifferOnlyInLetterCaseAreMadeDistinct) {
+  const RunResult sqlite = ToSql(SameNameInTwoCases(), "sqlite");
+  ASSERT_EQ(sqlite.status, 0) << sqlite.output;
+  EXPECT_EQ(sqlite.target,
+            "BEGIN TRANSACTION;\nCREATE TABLE \"t\" (\n  \"Name\" TEXT,\n  \"NAME_3\" TEXT,\n  \"name_2\" INTEGER\n);\n"
+            "INSERT INTO \"t\" (\"Name\", \"NAME_3\", \"name_2\") VALUES\n('a','b',3);\nCOMMIT;\n");
+  EXPECT_EQ(sqlite.errors, "t.dat: field 2 \"NAME\" becomes the column \"NAME_3\", since SQLite takes it for field 1 "
+                           "\"Name\" (names that differ only in letter case are one name there)." + kLineEnd);
+  const RunResult mysql = ToSql(SameNameInTwoCases(), "mysql");
+  EXPECT_NE(mysql.target.find("INSERT INTO `t` (`Name`, `NAME_3`, `name_2`) VALUES"), std::string::npos)
+      << mysql.target;
+  const RunResult postgres = ToSql(SameNameInTwoCases(), "postgres");
+  EXPECT_NE(postgres.target.find("COPY \"t\" (\"Name\", \"NAME\", \"name_2\") FROM stdin;"), std::string::npos)
+      << postgres.target;
+  EXPECT_EQ(postgres.errors, "");
+}
+
 TEST_F(SqlScripts, FolderOfTablesGivesAScriptEach) {
   std::filesystem::create_directories(Path("db"));
   Write(IdName(), "db/People.dat");

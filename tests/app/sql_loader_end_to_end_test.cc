@@ -294,6 +294,24 @@ TEST_F(SqlLoader, MariaDbTakesZeroBytesAndControlCharacters) {
   EXPECT_EQ(rows.rows, (std::vector<MariaDbRow>{{"6100621A0D0A275C"}}));
 }
 
+// Fields named Name and NAME load into both databases that take them for one
+// name, each value in its own column.
+TEST_F(SqlLoader, NamesThatDifferOnlyInLetterCaseLoad) {
+  TableDef t;
+  t.fields = {{"Name", kString, 0, 10}, {"NAME", kString, 0, 10}};
+  t.records = {{0, {Value::Str("first"), Value::Str("second")}}};
+  TABDUMP_NEED_SQLITE();
+  ASSERT_EQ(ToSql(t, "sqlite").status, 0);
+  const SqliteRows loaded = LoadIntoSqlite("SELECT \"Name\", \"NAME_2\" FROM t;");
+  ASSERT_TRUE(loaded.ok) << loaded.errors;
+  EXPECT_EQ(loaded.rows, (std::vector<std::vector<std::string>>{{"first", "second"}}));
+  TABDUMP_NEED_MARIADB(server);
+  ASSERT_EQ(ToSql(t, "mysql").status, 0);
+  const MariaDbRows rows = LoadIntoMariaDb(server, "SELECT `Name`, `NAME_2` FROM t;");
+  ASSERT_TRUE(rows.ok) << rows.errors;
+  EXPECT_EQ(rows.rows, (std::vector<MariaDbRow>{{"first", "second"}}));
+}
+
 // 70 Strings of 250 characters pass MySQL's row limit of 65,535 bytes as
 // VARCHAR (4 bytes a character in utf8mb4); as LONGTEXT the table loads.
 TEST_F(SqlLoader, MariaDbTakesATableOfManyLongStrings) {
