@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/app/end_to_end_fixture.h"
+#include "tests/support/german_locale.h"
 #include "tests/support/postgres_server.h"
 #include "tests/support/sqlite_shell.h"
 
@@ -203,35 +204,6 @@ TEST_F(CsvLoader, CodePageTextsLoadAsUtf8) {
                                    "FROM cities;");
   ASSERT_TRUE(rows.ok) << rows.errors << "\n" << r.target;
   EXPECT_EQ(rows.rows, (std::vector<PgRow>{{"München", "4dc3bc6e6368656e", "Grüße\r\n€ 5"}}));
-}
-
-// A German locale, made for the test when the system has none: localedef
-// writes it into a folder that LOCPATH names, without touching the system.
-// The environment assignments that select it, or "" when it cannot be had.
-std::string GermanLocaleEnv(const std::string& folder, std::string* why) {
-  const CommandResult installed = RunCommand("locale -a");
-  for (const char* name : {"de_DE.utf8", "de_DE.UTF-8"}) {
-    if (installed.output.find(std::string(name) + "\n") != std::string::npos) return "LC_ALL=de_DE.UTF-8";
-  }
-  if (FindProgram("localedef").empty() || !fs::exists("/usr/share/i18n/locales/de_DE")) {
-    *why = "no German locale here, and no localedef with the de_DE source to make one";
-    return "";
-  }
-  fs::create_directories(folder);
-  const std::string env = "LOCPATH=" + QuoteForShell(folder) + " LC_ALL=de_DE.UTF-8";
-  if (!fs::exists(folder + "/de_DE.UTF-8")) {
-    const CommandResult made = RunCommand("localedef -i de_DE -f UTF-8 " + QuoteForShell(folder + "/de_DE.UTF-8"));
-    if (made.status > 1) {  // 1: made, with warnings
-      *why = "localedef failed: " + made.errors;
-      return "";
-    }
-  }
-  const CommandResult decimal = RunCommand(env + " locale decimal_point");
-  if (decimal.output != ",\n") {
-    *why = "the generated German locale has no comma decimal separator: " + decimal.output + decimal.errors;
-    return "";
-  }
-  return env;
 }
 
 TEST_F(CsvLoader, RegionalSettingsLeaveTheCsvUnchanged) {
