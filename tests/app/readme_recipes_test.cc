@@ -288,6 +288,41 @@ std::vector<ReadmeRecipes::Check> ReadmeRecipes::Checks() {
   };
 }
 
+// The manual page's examples that use the example table, with roff's
+// escapes read as man shows them, run the same way.
+TEST_F(ReadmeRecipes, ManualPageExamplesRunAsShown) {
+  std::ifstream in(std::string(TABDUMP_SOURCE_DIR) + "/man/tabdump.1");
+  Block block{0, ""};
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.rfind(".B tabdump customers.dat ", 0) != 0) continue;
+    std::string shown;
+    for (std::size_t i = 3; i < line.size(); ++i) {
+      if (line.compare(i, 2, "\\e") == 0) {
+        shown += '\\';
+      } else if (line.compare(i, 4, "\\(dq") == 0) {
+        shown += '"';
+        i += 2;
+      } else if (line.compare(i, 2, "\\-") == 0) {
+        shown += '-';
+      } else {
+        shown += line[i];
+        continue;
+      }
+      ++i;
+    }
+    block.script += shown + "\n";
+  }
+  ASSERT_NE(block.script.find("london.txt"), std::string::npos) << block.script;
+  const Ran ran = RunBlock(block, "manual", "", "");
+  EXPECT_EQ(ran.result.status, 0) << ran.result.output << ran.result.errors;
+  EXPECT_EQ(ran.result.errors, "");
+  const std::string csv = ran.File("customers.csv");
+  EXPECT_EQ(csv.substr(0, csv.find("\r\n")),
+            "\"Id\",\"Name\",\"City\",\"Amount\",\"Credit\",\"Since\",\"LastSeen\",\"Active\",\"Notes\"");
+  EXPECT_EQ(ran.File("london.txt"), "Ada Lovelace\tLondon\r\n");
+}
+
 bool NeedsOptionalTool(const Block& block) { return block.Uses("duckdb") || block.Uses("pandas"); }
 
 TEST_F(ReadmeRecipes, RunAsWritten) {
