@@ -87,7 +87,8 @@ CsvKind CsvKindOf(const TDBISAMFieldInfo& field) {
       return CsvKind::kNumber;
     case kFloat: case kDouble:
       // A Double that is not 8 bytes wide is read as plain bytes.
-      return field.FieldType() == kDouble && field.PhysicalSize() != 8 ? CsvKind::kBinary : CsvKind::kFloat;
+      if (field.FieldType() == kDouble && field.PhysicalSize() != 8) return CsvKind::kBinary;
+      return TDBISAM::SubTypeIndex(field.SubType()) == kCurrencySubTypeIndex ? CsvKind::kCurrency : CsvKind::kFloat;
     case kBcd: return CsvKind::kBcd;
     case kDate: return CsvKind::kDate;
     case kTime: return CsvKind::kTime;
@@ -135,6 +136,28 @@ void AppendRoundTripDouble(std::string& out, double value) {
   out.append(digits, end);
 }
 
+void AppendCurrencyAmount(std::string& out, double value) {
+  if (const std::optional<Currency> amount = NearestCurrency(value)) {
+    // The nearest amount of four places is the stored one only when it reads
+    // back as the same double; -0 is the amount 0.
+    const std::size_t start = out.size();
+    AppendCurrency(out, *amount, FormatSettings::Iso());
+    double back = 0;
+    const auto [end, ec] = std::from_chars(out.data() + start, out.data() + out.size(), back);
+    if (ec == std::errc() && end == out.data() + out.size() && back == value) return;
+    out.resize(start);
+  }
+  AppendRoundTripDouble(out, value);
+}
+
+void AppendCsvFloat(std::string& out, CsvKind kind, double value) {
+  if (kind == CsvKind::kCurrency) {
+    AppendCurrencyAmount(out, value);
+  } else {
+    AppendRoundTripDouble(out, value);
+  }
+}
+
 void AppendCsvValue(std::string& out, CsvKind kind, const Variant& value, FieldBytes raw) {
   if (value.IsEmptyOrNull()) return;
   switch (kind) {
@@ -154,8 +177,9 @@ void AppendCsvValue(std::string& out, CsvKind kind, const Variant& value, FieldB
       AppendHexDigits(out, value.IsString() ? std::string_view(value.AsString()) : std::string_view());
       return;
     case CsvKind::kFloat:
+    case CsvKind::kCurrency:
       if (value.type() == VarType::kDouble) {
-        AppendRoundTripDouble(out, value.AsDouble());
+        AppendCsvFloat(out, kind, value.AsDouble());
         return;
       }
       break;

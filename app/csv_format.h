@@ -20,6 +20,7 @@ namespace tabdump {
 enum class CsvKind : std::uint8_t {
   kNumber,     // integers of every width; currency held as an exact amount
   kFloat,      // floating point: the shortest text that reads back the same
+  kCurrency,   // a Float or Double holding money: its amount of four places
   kBcd,        // packed decimal: every stored digit, from the record's bytes
   kDate,
   kTime,
@@ -62,5 +63,16 @@ std::string BcdDigits(FieldBytes raw);
 // A double in the shortest form that reads back as the same double; NaN,
 // Infinity and -Infinity as the loaders spell them.
 void AppendRoundTripDouble(std::string& out, double value);
+
+// A currency amount, which the table holds as a double: the decimal of at
+// most four places that the double stands for (900000000000000.125, 0.1,
+// -3, zero as 0), trailing zeros of the fraction left out.  A double that no
+// such amount is stored as — one with more decimals (0.12345), one beyond
+// 64-bit ten-thousandths, NaN or an infinity — is written as
+// AppendRoundTripDouble writes it.
+void AppendCurrencyAmount(std::string& out, double value);
+
+// A Float or Double from the record, by its column's kind.
+void AppendCsvFloat(std::string& out, CsvKind kind, double value);
 
 }  // namespace tabdump

@@ -217,7 +217,7 @@ bool FieldWriter::AppendFromRecord(std::string& out, const Column& column) {
       if (sql_) {
         sql_->AppendFloat(out, value.number, SqlPlace{sink_.Reader->RecordNumber(), column.name});
       } else if (csv_) {
-        AppendRoundTripDouble(out, value.number);
+        AppendCsvFloat(out, column.csv_kind, value.number);
       } else {
         AppendDouble(out, value.number);
       }

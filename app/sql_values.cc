@@ -363,8 +363,10 @@ void SqlValueWriter::AppendValue(std::string& out, SqlKind kind, const Variant& 
     case SqlKind::kCurrency: {
       const double amount = value.AsDouble();
       if (!std::isfinite(amount)) RefuseSqlValue(place, "a currency amount that is no number cannot be stored");
+      // An amount of more decimals than four keeps its shortest text, which
+      // the shape check below refuses for PostgreSQL and MySQL.
       std::string digits;
-      AppendRoundTripDouble(digits, amount);
+      AppendCurrencyAmount(digits, amount);
       AppendDecimal(out, kind, digits, place);
       return;
     }

@@ -419,6 +419,34 @@ double CurrencyToDouble(Currency value) {
   return static_cast<double>(value.units) / static_cast<double>(Currency::kScale);
 }
 
+std::optional<Currency> NearestCurrency(double value) {
+  if (!std::isfinite(value)) return std::nullopt;
+  // value = mantissa * 2^exponent, the mantissa below 2^53 (frexp gives a
+  // fraction in [0.5, 1), which 2^53 makes whole without rounding).
+  int exponent = 0;
+  const double fraction = std::frexp(std::fabs(value), &exponent);
+  const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+  exponent -= 53;
+  // With no negative exponent the value is at least 2^52, whose
+  // ten-thousandths pass 2^63.
+  if (exponent >= 0) return std::nullopt;
+  // mantissa * 10^4 < 2^67: exact in 128 bits.
+  __extension__ typedef unsigned __int128 Wide;
+  const Wide scaled = static_cast<Wide>(mantissa) * static_cast<Wide>(Currency::kScale);
+  Wide units = 0;
+  if (exponent > -100) {
+    const int shift = -exponent;
+    units = scaled >> shift;
+    const Wide rest = scaled - (units << shift);
+    const Wide half = static_cast<Wide>(1) << (shift - 1);
+    if (rest > half || (rest == half && (units & 1) != 0)) ++units;
+  }
+  // Below 2^-99 the value is far below half a ten-thousandth: zero.
+  if (units > static_cast<Wide>(std::numeric_limits<std::int64_t>::max())) return std::nullopt;
+  const auto magnitude = static_cast<std::int64_t>(units);
+  return Currency{std::signbit(value) ? -magnitude : magnitude};
+}
+
 double VarToDouble(const Variant& value) {
   switch (value.type()) {
     case VarType::kEmpty: return 0;

@@ -63,6 +63,12 @@ bool VarToBool(const Variant& value);
 double VarToDateTime(const Variant& value);
 Currency VarToCurrency(const Variant& value);
 double CurrencyToDouble(Currency value);
+// The count of ten-thousandths nearest to the double's exact binary value,
+// halves to the even neighbour, worked out in integers so that nothing
+// rounds on the way; nullopt for NaN, the infinities and values whose count
+// does not fit a signed 64-bit integer.  Currency fields hold their amounts
+// as doubles: this is the amount a stored double stands for, when it is one.
+std::optional<Currency> NearestCurrency(double value);
 
 [[noreturn]] void ThrowInvalidConversion();
 

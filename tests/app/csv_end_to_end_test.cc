@@ -39,6 +39,11 @@ TEST_F(EndToEnd, CsvWritesEveryKindAsLoadersReadIt) {
       {{"F", kFloat}, Value::Float(std::numeric_limits<double>::quiet_NaN()), "NaN"},
       {{"D", kDouble, 0, 8}, Value::Float(12.5), "12.5"},
       {{"C", kFloat, kSubCurrency}, Value::Float(1234.5678), "1234.5678"},
+      // A currency amount's exact value; a plain Float its shortest text.
+      {{"C", kFloat, kSubCurrency}, Value::Float(900000000000000.125), "900000000000000.125"},
+      {{"C", kDouble, kSubCurrency, 8}, Value::Float(-123456789012345.671875), "-123456789012345.6719"},
+      {{"C", kFloat, kSubCurrency}, Value::Float(0.12345), "0.12345"},
+      {{"F", kFloat}, Value::Float(900000000000000.125), "900000000000000.1"},
       {{"B", kBcd, 0, 7}, Value::Bcd("12.34567", 7, 5), "12.34567"},
       {{"B", kBcd, 0, 4}, Value::Bcd("-123.45", 5, 2), "-123.45"},
       {{"B", kBcd, 0, 30}, Value::Bcd("123456789012345678901234.5", 25, 1), "123456789012345678901234.5"},
@@ -77,6 +82,20 @@ TEST_F(EndToEnd, CsvWritesEveryKindAsLoadersReadIt) {
     EXPECT_EQ(r.status, 0) << r.output;
     EXPECT_EQ(r.target, c.field.name + ",End\r\n" + c.csv + ",1\r\n");
   }
+}
+
+// A field the filter reads is written from its value, not from the record's
+// bytes: a currency amount is exact on that way too, in CSV and in SQL.
+TEST_F(EndToEnd, CurrencyExactWhenTheFilterReadsIt) {
+  TableDef t;
+  t.fields = {{"C", kFloat, kSubCurrency}};
+  t.records = {{0, {Value::Float(900000000000000.125)}}, {0, {Value::Float(-1)}}};
+  const RunResult csv = Convert(t, {"/csv", "/where=C > 0"});
+  EXPECT_EQ(csv.status, 0) << csv.output;
+  EXPECT_EQ(csv.target, "C\r\n900000000000000.125\r\n");
+  const RunResult sql = ToSql(t, "sqlite", {"/where=C > 0"});
+  EXPECT_EQ(sql.status, 0) << sql.output;
+  EXPECT_NE(sql.target.find("(900000000000000.125)"), std::string::npos) << sql.target;
 }
 
 TableDef People() {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/app/end_to_end_fixture.h"
+#include "tests/support/german_locale.h"
 #include "tests/support/postgres_server.h"
 #include "tests/support/sqlite_shell.h"
 
@@ -49,7 +50,8 @@ TableDef EveryKind() {
            Value::Date(DayNumber(9999, 12, 31)), Value::Time(23 * kHour + 59 * kMinute + 59'999),
            Value::TimeStamp(StampMs(DayNumber(1, 1, 1), 0)), Value::Bool(false), Value::Str("say \"hi\""),
            Value::Blob(""), null, Value::Blob(""), null, Value::Raw({0, 0, 0})}},
-      {0, {Value::Int32(3), Value::Int32(0), Value::Int64(0), Value::Bcd(".00001", 5, 5), Value::Float(1e308), null,
+      {0, {Value::Int32(3), Value::Int32(0), Value::Int64(0), Value::Bcd(".00001", 5, 5), Value::Float(1e308),
+           Value::Float(900000000000000.125),
            Value::Date(DayNumber(2024, 5, 1)), Value::Time(1),
            Value::TimeStamp(StampMs(DayNumber(9999, 12, 31), kMsPerDay - 1)), null, Value::Str("line1\r\nline2"),
            Value::Blob("semi;colon, \"quoted\""), null, Value::Blob("\"\\,\r\n"), null, null}},
@@ -121,7 +123,7 @@ TEST_F(CsvLoader, PostgresCopyKeepsEveryValueOfEveryKind) {
        "4100ff"},
       {"2", "-2147483648", "-9223372036854775808", "-12345678901234567890.12345", "-2.5e-300", "-0.0001",
        "9999-12-31", "23:59:59.999", "0001-01-01 00:00:00", "false", "say \"hi\"", "", null, "", null, "000000"},
-      {"3", "0", "0", "0.00001", "1e+308", null, "2024-05-01", "00:00:00.001", "9999-12-31 23:59:59.999", null,
+      {"3", "0", "0", "0.00001", "1e+308", "900000000000000.1250", "2024-05-01", "00:00:00.001", "9999-12-31 23:59:59.999", null,
        "line1\r\nline2", "semi;colon, \"quoted\"", null, "225c2c0d0a", null, null},
       {"4", null, null, null, "0.3333333333333333", null, null, null, null, null, "\\.", null, null, null, null, null},
       {"5", null, null, null, "NaN", null, null, null, null, null, "", null, null, null, null, null},
@@ -202,35 +204,6 @@ TEST_F(CsvLoader, CodePageTextsLoadAsUtf8) {
                                    "FROM cities;");
   ASSERT_TRUE(rows.ok) << rows.errors << "\n" << r.target;
   EXPECT_EQ(rows.rows, (std::vector<PgRow>{{"München", "4dc3bc6e6368656e", "Grüße\r\n€ 5"}}));
-}
-
-// A German locale, made for the test when the system has none: localedef
-// writes it into a folder that LOCPATH names, without touching the system.
-// The environment assignments that select it, or "" when it cannot be had.
-std::string GermanLocaleEnv(const std::string& folder, std::string* why) {
-  const CommandResult installed = RunCommand("locale -a");
-  for (const char* name : {"de_DE.utf8", "de_DE.UTF-8"}) {
-    if (installed.output.find(std::string(name) + "\n") != std::string::npos) return "LC_ALL=de_DE.UTF-8";
-  }
-  if (FindProgram("localedef").empty() || !fs::exists("/usr/share/i18n/locales/de_DE")) {
-    *why = "no German locale here, and no localedef with the de_DE source to make one";
-    return "";
-  }
-  fs::create_directories(folder);
-  const std::string env = "LOCPATH=" + QuoteForShell(folder) + " LC_ALL=de_DE.UTF-8";
-  if (!fs::exists(folder + "/de_DE.UTF-8")) {
-    const CommandResult made = RunCommand("localedef -i de_DE -f UTF-8 " + QuoteForShell(folder + "/de_DE.UTF-8"));
-    if (made.status > 1) {  // 1: made, with warnings
-      *why = "localedef failed: " + made.errors;
-      return "";
-    }
-  }
-  const CommandResult decimal = RunCommand(env + " locale decimal_point");
-  if (decimal.output != ",\n") {
-    *why = "the generated German locale has no comma decimal separator: " + decimal.output + decimal.errors;
-    return "";
-  }
-  return env;
 }
 
 TEST_F(CsvLoader, RegionalSettingsLeaveTheCsvUnchanged) {

@@ -280,6 +280,39 @@ TEST_F(SqlLoader, MariaDbKeepsEveryValueWithItsType) {
                                                   "utf8mb4"}}));
 }
 
+// Currency amounts whose shortest double text has fewer places than the
+// amount (900000000000000.1 for .125) arrive with every place: NUMERIC(19,4)
+// and DECIMAL(19,4) print four, worked out here from each stored double.
+TableDef Amounts() {
+  TableDef t;
+  t.fields = {{"Id", kInteger}, {"Price", kFloat, kSubCurrency}};
+  t.records = {{0, {Value::Int32(1), Value::Float(900000000000000.125)}},
+               {0, {Value::Int32(2), Value::Float(-123456789012345.671875)}},
+               {0, {Value::Int32(3), Value::Float(0.1)}},
+               {0, {Value::Int32(4), Value::Float(-0.0)}}};
+  return t;
+}
+const std::vector<std::vector<std::optional<std::string>>> kAmountsAsDecimal194 = {
+    {"900000000000000.1250"}, {"-123456789012345.6719"}, {"0.1000"}, {"0.0000"}};
+
+TEST_F(SqlLoader, PostgresKeepsCurrencyAmountsExact) {
+  TABDUMP_NEED_POSTGRES(server);
+  const RunResult r = ToSql(Amounts(), "postgres");
+  ASSERT_EQ(r.status, 0) << r.output << r.errors;
+  const PgRows rows = LoadIntoPostgres(server, "SELECT \"Price\"::text FROM t ORDER BY \"Id\";");
+  ASSERT_TRUE(rows.ok) << rows.errors << "\n" << r.target;
+  EXPECT_EQ(rows.rows, kAmountsAsDecimal194);
+}
+
+TEST_F(SqlLoader, MariaDbKeepsCurrencyAmountsExact) {
+  TABDUMP_NEED_MARIADB(server);
+  const RunResult r = ToSql(Amounts(), "mysql");
+  ASSERT_EQ(r.status, 0) << r.output << r.errors;
+  const MariaDbRows rows = LoadIntoMariaDb(server, "SELECT `Price` FROM t ORDER BY `Id`;");
+  ASSERT_TRUE(rows.ok) << rows.errors << "\n" << r.target;
+  EXPECT_EQ(rows.rows, kAmountsAsDecimal194);
+}
+
 // A memo with a zero byte and a control character that the mariadb client
 // reads in its own ways: escaped, they arrive as they were.
 TEST_F(SqlLoader, MariaDbTakesZeroBytesAndControlCharacters) {

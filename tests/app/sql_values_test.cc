@@ -60,6 +60,13 @@ TEST(SqlValues, LiteralsOfEachDialect) {
       {kMysql, SqlKind::kFloat, Variant(1e-300), "1e-300"},
       {kMysql, SqlKind::kCurrency, Variant(-0.0001), "-0.0001"},
       {kPostgres, SqlKind::kCurrency, Variant(999999999999999.9), "999999999999999.9"},
+      // A currency amount's exact four places, not the shortest double text
+      // (900000000000000.1); SQLite too, whose NUMERIC then holds that double.
+      {kPostgres, SqlKind::kCurrency, Variant(900000000000000.125), "900000000000000.125"},
+      {kMysql, SqlKind::kCurrency, Variant(-123456789012345.671875), "-123456789012345.6719"},
+      {kSqlite, SqlKind::kCurrency, Variant(900000000000000.125), "900000000000000.125"},
+      {kSqlite, SqlKind::kCurrency, Variant(0.12345), "0.12345"},
+      {kMysql, SqlKind::kCurrency, Variant(-0.0), "0"},
       {kSqlite, SqlKind::kBoolean, Variant(true), "1"},
       {kPostgres, SqlKind::kBoolean, Variant(false), "f"},
       {kMysql, SqlKind::kBoolean, Variant(true), "TRUE"},
@@ -105,6 +112,8 @@ TEST(SqlValues, ValuesTheDatabaseWouldChange) {
             "Record 12, field \"Amount\": Infinity cannot be stored in MySQL.");
   EXPECT_EQ(Refusal(kMysql, SqlKind::kCurrency, Variant(1e16)),
             "Record 12, field \"Amount\": 10000000000000000 does not fit MySQL's DECIMAL(19,4).");
+  EXPECT_EQ(Refusal(kMysql, SqlKind::kCurrency, Variant(-0.12345)),
+            "Record 12, field \"Amount\": -0.12345 does not fit MySQL's DECIMAL(19,4).");
   EXPECT_EQ(Refusal(kPostgres, SqlKind::kCurrency, Variant(1e-9)),
             "Record 12, field \"Amount\": 1e-09 does not fit PostgreSQL's NUMERIC(19,4).");
   EXPECT_EQ(Refusal(kSqlite, SqlKind::kCurrency, Variant(std::nan(""))),

@@ -6,6 +6,9 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <limits>
+#include <optional>
+#include <vector>
 
 #include "runtime/clock.h"
 #include "runtime/datetime.h"
@@ -185,6 +188,45 @@ TEST(Conversions, Failures) {
   EXPECT_THROW(VarToBool(Variant("abc")), EVariantError);
   EXPECT_THROW(VarToDateTime(Variant("31.12.2020")), EVariantError);
   EXPECT_THROW(VarToDouble(Variant("abc")), EVariantError);
+}
+
+// The amount a double stands for, in ten-thousandths, from its exact binary
+// value.  The expected counts are worked out from the doubles' exact values:
+// 0.00005 is stored as 0.0000500000000000000024..., a hair above half a
+// ten-thousandth (a multiply in doubles would give 0.5 and round it to 0);
+// 1/32 and 3/32 are true halves (312.5 and 937.5), which go to the even
+// count; 123456789012345.671875 is 1234567890123456718.75 ten-thousandths.
+TEST(Conversions, NearestCurrencyFromTheExactDouble) {
+  const double inf = std::numeric_limits<double>::infinity();
+  struct Case {
+    double value;
+    std::optional<std::int64_t> units;
+  };
+  const std::vector<Case> cases = {
+      {0.1, 1000},
+      {-3.0, -30000},
+      {0.00005, 1},
+      {0.03125, 312},
+      {0.09375, 938},
+      {-0.09375, -938},
+      {123456789012345.671875, 1234567890123456719},
+      {900000000000000.125, 9000000000000001250},
+      {922337203685477.5, 9223372036854775000},      // the largest double below the 64-bit limit
+      {-922337203685477.5, -9223372036854775000},
+      {922337203685477.625, std::nullopt},          // 9223372036854776250 passes it
+      {-922337203685477.625, std::nullopt},
+      {1e300, std::nullopt},
+      {5e-324, 0},
+      {-0.0, 0},
+      {inf, std::nullopt},
+      {-inf, std::nullopt},
+      {std::nan(""), std::nullopt},
+  };
+  for (const Case& c : cases) {
+    const std::optional<Currency> amount = NearestCurrency(c.value);
+    EXPECT_EQ(amount.has_value(), c.units.has_value()) << c.value;
+    EXPECT_EQ(amount.value_or(Currency{-1}).units, c.units.value_or(-1)) << c.value;
+  }
 }
 
 TEST(Conversions, BooleanOf) {
