@@ -137,11 +137,10 @@ void AppendRoundTripDouble(std::string& out, double value) {
 }
 
 void AppendCurrencyAmount(std::string& out, double value) {
-  if (const std::optional<Currency> amount = NearestCurrency(value)) {
-    // The nearest amount of four places is the stored one only when it reads
-    // back as the same double; -0 is the amount 0.
-    const std::size_t start = out.size();
-    AppendCurrency(out, *amount, FormatSettings::Iso());
+  // The nearest amount of four places is the stored one only when it reads
+  // back as the same double; -0 is the amount 0.
+  const std::size_t start = out.size();
+  if (AppendNearestFourPlaces(out, value)) {
     double back = 0;
     const auto [end, ec] = std::from_chars(out.data() + start, out.data() + out.size(), back);
     if (ec == std::errc() && end == out.data() + out.size() && back == value) return;

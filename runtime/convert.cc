@@ -419,32 +419,63 @@ double CurrencyToDouble(Currency value) {
   return static_cast<double>(value.units) / static_cast<double>(Currency::kScale);
 }
 
-std::optional<Currency> NearestCurrency(double value) {
+namespace {
+
+__extension__ typedef unsigned __int128 WideUnsigned;
+
+// The count of ten-thousandths nearest to |value|'s exact binary value,
+// halves to the even neighbour; nullopt for NaN, the infinities and from
+// 2^52 on, where a double holds whole numbers only and the count would need
+// more than 128 bits.
+std::optional<WideUnsigned> NearestTenThousandths(double value) {
   if (!std::isfinite(value)) return std::nullopt;
-  // value = mantissa * 2^exponent, the mantissa below 2^53 (frexp gives a
+  // |value| = mantissa * 2^exponent, the mantissa below 2^53 (frexp gives a
   // fraction in [0.5, 1), which 2^53 makes whole without rounding).
   int exponent = 0;
   const double fraction = std::frexp(std::fabs(value), &exponent);
   const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
   exponent -= 53;
-  // With no negative exponent the value is at least 2^52, whose
-  // ten-thousandths pass 2^63.
   if (exponent >= 0) return std::nullopt;
   // mantissa * 10^4 < 2^67: exact in 128 bits.
-  __extension__ typedef unsigned __int128 Wide;
-  const Wide scaled = static_cast<Wide>(mantissa) * static_cast<Wide>(Currency::kScale);
-  Wide units = 0;
+  const WideUnsigned scaled = static_cast<WideUnsigned>(mantissa) * static_cast<WideUnsigned>(Currency::kScale);
+  WideUnsigned units = 0;
   if (exponent > -100) {
     const int shift = -exponent;
     units = scaled >> shift;
-    const Wide rest = scaled - (units << shift);
-    const Wide half = static_cast<Wide>(1) << (shift - 1);
+    const WideUnsigned rest = scaled - (units << shift);
+    const WideUnsigned half = static_cast<WideUnsigned>(1) << (shift - 1);
     if (rest > half || (rest == half && (units & 1) != 0)) ++units;
   }
   // Below 2^-99 the value is far below half a ten-thousandth: zero.
-  if (units > static_cast<Wide>(std::numeric_limits<std::int64_t>::max())) return std::nullopt;
-  const auto magnitude = static_cast<std::int64_t>(units);
+  return units;
+}
+
+}  // namespace
+
+std::optional<Currency> NearestCurrency(double value) {
+  const std::optional<WideUnsigned> units = NearestTenThousandths(value);
+  if (!units || *units > static_cast<WideUnsigned>(std::numeric_limits<std::int64_t>::max())) return std::nullopt;
+  const auto magnitude = static_cast<std::int64_t>(*units);
   return Currency{std::signbit(value) ? -magnitude : magnitude};
+}
+
+bool AppendNearestFourPlaces(std::string& out, double value) {
+  std::optional<WideUnsigned> units = NearestTenThousandths(value);
+  if (!units) return false;
+  char digits[48];  // 2^66 has 20 digits
+  int count = 0;
+  for (WideUnsigned rest = *units; rest != 0 || count < 5; rest /= 10) digits[count++] = static_cast<char>('0' + static_cast<int>(rest % 10));
+  // digits[] holds the count from its last digit on; the last four are the
+  // fraction, whose trailing zeros are dropped.
+  int fraction_end = 0;
+  while (fraction_end < 4 && digits[fraction_end] == '0') ++fraction_end;
+  if (std::signbit(value) && *units != 0) out += '-';
+  for (int i = count - 1; i >= 4; --i) out += digits[i];
+  if (fraction_end < 4) {
+    out += '.';
+    for (int i = 3; i >= fraction_end; --i) out += digits[i];
+  }
+  return true;
 }
 
 double VarToDouble(const Variant& value) {

@@ -69,6 +69,11 @@ double CurrencyToDouble(Currency value);
 // does not fit a signed 64-bit integer.  Currency fields hold their amounts
 // as doubles: this is the amount a stored double stands for, when it is one.
 std::optional<Currency> NearestCurrency(double value);
+// The same amount as text, without the 64-bit limit: the digits with a full
+// stop, no trailing zeros of the fraction, no point for a whole amount and no
+// sign for zero (900000000000000.125, 0.1, -3, 0).  False, with nothing
+// appended, for NaN, the infinities and from 2^52 on.
+bool AppendNearestFourPlaces(std::string& out, double value);
 
 [[noreturn]] void ThrowInvalidConversion();
 

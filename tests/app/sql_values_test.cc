@@ -59,7 +59,7 @@ TEST(SqlValues, LiteralsOfEachDialect) {
       {kPostgres, SqlKind::kFloat, Variant(-inf), "-Infinity"},
       {kMysql, SqlKind::kFloat, Variant(1e-300), "1e-300"},
       {kMysql, SqlKind::kCurrency, Variant(-0.0001), "-0.0001"},
-      {kPostgres, SqlKind::kCurrency, Variant(999999999999999.9), "999999999999999.9"},
+      {kPostgres, SqlKind::kCurrency, Variant(999999999999999.9), "999999999999999.875"},
       // A currency amount's exact four places, not the shortest double text
       // (900000000000000.1); SQLite too, whose NUMERIC then holds that double.
       {kPostgres, SqlKind::kCurrency, Variant(900000000000000.125), "900000000000000.125"},
