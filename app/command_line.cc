@@ -115,4 +115,21 @@ std::vector<std::string> SplitCommandLine(std::string_view text, CommandLineText
   return params;
 }
 
+std::optional<std::string> QuoteInFileNameMessage(const std::vector<std::string>& params) {
+  for (std::size_t i = 0; i < params.size() && i < 2; ++i) {
+    const std::size_t quote = params[i].find('"');
+    if (quote == std::string::npos) continue;
+    // What was meant ends where the escaped quote stands.
+    const std::string meant = params[i].substr(0, quote);
+    std::string message = std::string(i == 0 ? "The source" : "The target") +
+                          " holds a double quote, which no Windows file name can: " + params[i];
+    message += kMessageLineEnd;
+    message += "A backslash right before a closing quote makes the quote part of the name: leave out the last "
+               "backslash or double it, as in \"" + meant + "\" or \"" + meant + "\\\\\".";
+    message += kMessageLineEnd;
+    return message;
+  }
+  return std::nullopt;
+}
+
 }  // namespace tabdump

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -32,5 +33,13 @@ std::string CmdLineParamStr(std::string_view text, int n);
 
 // All parameters after the program's name.
 std::vector<std::string> SplitCommandLine(std::string_view text, CommandLineText kind = CommandLineText::kAnsi);
+
+// No Windows file name holds a double quote: one in the source or the target
+// (the first two parameters) came from a backslash right before a closing
+// quote, which escapes it.  cmd.exe's Tab completion types a folder with a
+// space that way ("C:\My Data\"), and the rest of the line then joins the
+// name.  The message that says so, shows what was received and how to type
+// it; nullopt when neither parameter holds a quote.
+std::optional<std::string> QuoteInFileNameMessage(const std::vector<std::string>& params);
 
 }  // namespace tabdump

@@ -2,6 +2,7 @@
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
@@ -10,8 +11,10 @@
 #include "app/export_table.h"
 #include "app/run_settings.h"
 #include "app/table_folder.h"
+#include "runtime/ascii_case.h"
 #include "runtime/exceptions.h"
 #include "runtime/console.h"
+#include "runtime/file_names.h"
 #include "runtime/format_settings.h"
 
 #if defined(_WIN32)
@@ -40,44 +43,73 @@ std::string UsageText() {
   return text;
 }
 
+#if defined(_WIN32)
+// Whether the parameters name the tables' code page, as ParseSwitches reads
+// them: the last /codepage= counts, and an empty one names none.
+bool NamesCodePage(const std::vector<std::string>& params) {
+  bool named = false;
+  for (const std::string& param : params) {
+    if (UpperAscii(param.substr(0, 10)) == "/CODEPAGE=") named = param.size() > 10;
+  }
+  return named;
+}
+
+// A typed text in the system's ANSI code page, as the ANSI command line
+// would have it.
+std::string InAnsiCodePage(const std::string& utf8) {
+  const std::wstring wide = WideFromUtf8(utf8);
+  if (wide.empty()) return {};
+  const int length = static_cast<int>(wide.size());
+  const int size = WideCharToMultiByte(CP_ACP, 0, wide.data(), length, nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return {};
+  std::string ansi(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_ACP, 0, wide.data(), length, ansi.data(), size, nullptr, nullptr);
+  return ansi;
+}
+#endif
+
 // The parameters after the program's name.  Windows hands a program its
 // command line as one text, which it splits itself; elsewhere the shell has
 // split it already.
+//
+// On Windows the line is the Unicode one, as UTF-8, so that the file names
+// (the first two parameters) reach the file system whole whatever the
+// system's code page.  The texts of the switches (filter, field list,
+// delimiter, qualifier) are compared with the table's bytes or written among
+// them: without /codepage the tables hold the ANSI code page's bytes, so
+// those texts are taken in that code page, as the ANSI command line has
+// them; with /codepage they stay UTF-8, as the run converts the table's
+// texts to UTF-8 and the typed ones into the table's code page.  Each
+// parameter is converted on its own after the split: the ANSI line, split
+// itself, could split elsewhere where a character's best fit is a quote.
 std::vector<std::string> Parameters(int argc, char** argv) {
 #if defined(_WIN32)
   (void)argc;
   (void)argv;
-  return SplitCommandLine(GetCommandLineA());
+  std::vector<std::string> params = SplitCommandLine(Utf8FromWide(GetCommandLineW()), CommandLineText::kUtf8);
+  if (!NamesCodePage(params)) {
+    for (std::size_t i = 2; i < params.size(); ++i) params[i] = InAnsiCodePage(params[i]);
+  }
+  return params;
 #else
   return std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc);
 #endif
 }
 
-#if defined(_WIN32)
-// With /codepage, the texts typed into the filter and the field list are
-// taken from the Unicode command line, as UTF-8: the ANSI one has already
-// lost what the system's code page cannot hold.
-void TakeTypedTextsFromUnicodeCommandLine(RunSettings& settings) {
-  const wchar_t* wide = GetCommandLineW();
-  const int size = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
-  if (size <= 1) return;
-  std::string utf8(static_cast<std::size_t>(size), '\0');
-  WideCharToMultiByte(CP_UTF8, 0, wide, -1, utf8.data(), size, nullptr, nullptr);
-  utf8.resize(static_cast<std::size_t>(size - 1));
-  const RunSettings typed = ParseSwitches(SplitCommandLine(utf8, CommandLineText::kUtf8));
-  settings.FilterText = typed.FilterText;
-  settings.FieldList = typed.FieldList;
-}
-#endif
-
 bool IsFolder(const std::string& name) {
   std::error_code error;
-  return std::filesystem::is_directory(name, error);
+  return std::filesystem::is_directory(SystemPath(name), error);
 }
 
 int Run(int argc, char** argv) {
   SetSettings(PlatformSettings());
   const std::vector<std::string> params = Parameters(argc, argv);
+#if defined(_WIN32)
+  if (const std::optional<std::string> message = QuoteInFileNameMessage(params)) {
+    WriteMessage(*message);
+    return 1;
+  }
+#endif
   if (params.size() < 2) {
     WriteStdout(UsageText());
     return 0;
@@ -91,9 +123,6 @@ int Run(int argc, char** argv) {
 #endif
   }
   RunSettings settings = ParseSwitches(params);
-#if defined(_WIN32)
-  if (!settings.CodePage.empty()) TakeTypedTextsFromUnicodeCommandLine(settings);
-#endif
   if (IsFolder(settings.SourceFile)) return ConvertFolder(settings);
   TA sink;
   sink.FilterText = settings.FilterText;

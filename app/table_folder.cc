@@ -18,14 +18,11 @@ namespace fs = std::filesystem;
 
 std::vector<std::string> TablesInFolder(const std::string& folder) {
   std::vector<std::string> names;
-  std::error_code error;
-  for (const fs::directory_entry& entry : fs::directory_iterator(folder, error)) {
-    const std::string name = entry.path().filename().string();
-    if (name.size() > 4 && LowerAscii(name.substr(name.size() - 4)) == ".dat" && entry.is_regular_file(error)) {
-      names.push_back(name);
-    }
+  const std::optional<std::vector<std::string>> files = FilesInFolder(folder);
+  if (!files) throw EFOpenError("Cannot read the folder " + folder);
+  for (const std::string& name : *files) {
+    if (name.size() > 4 && LowerAscii(name.substr(name.size() - 4)) == ".dat") names.push_back(name);
   }
-  if (error) throw EFOpenError("Cannot read the folder " + folder);
   std::sort(names.begin(), names.end(), [](const std::string& a, const std::string& b) {
     const std::string la = LowerAscii(a), lb = LowerAscii(b);
     return la != lb ? la < lb : a < b;
@@ -39,10 +36,7 @@ namespace {
 // every table and BLOB file in it, in any letter case.
 std::vector<SourceFile> FilesTheRunReads(const std::string& folder) {
   std::vector<SourceFile> files;
-  std::error_code error;
-  fs::directory_iterator entry(SystemPath(folder), error);
-  for (; !error && entry != fs::directory_iterator(); entry.increment(error)) {
-    const std::string name = Utf8Name(entry->path().filename());
+  for (const std::string& name : FilesInFolder(folder).value_or(std::vector<std::string>())) {
     const std::string extension = name.size() > 4 ? LowerAscii(name.substr(name.size() - 4)) : std::string();
     if (extension != ".dat" && extension != ".blb") continue;
     const std::string path = PathInFolder(folder, name);

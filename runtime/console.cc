@@ -4,6 +4,7 @@
 #include <new>
 
 #include "runtime/exceptions.h"
+#include "runtime/file_names.h"
 
 #if defined(_WIN32)
 #include <fcntl.h>
@@ -53,9 +54,16 @@ bool StderrIsTerminal() {
 
 std::string ProgramPath() {
 #if defined(_WIN32)
-  char buffer[MAX_PATH + 1];
-  DWORD n = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
-  return std::string(buffer, n);
+  // As UTF-8, like every name; the buffer grows until the whole path fits
+  // (a path may be longer than MAX_PATH).
+  std::wstring buffer(MAX_PATH, L'\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+    if (n == 0) return "TABDUMP.EXE";
+    if (n < buffer.size()) return Utf8FromWide(std::wstring_view(buffer.data(), n));
+    if (buffer.size() >= 32768) return Utf8FromWide(buffer);
+    buffer.resize(buffer.size() * 2);
+  }
 #else
   char buffer[4096];
   ssize_t n = ::readlink("/proc/self/exe", buffer, sizeof buffer - 1);

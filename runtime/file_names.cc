@@ -10,9 +10,65 @@
 
 namespace tabdump {
 
+#if defined(_WIN32)
+
+std::wstring WideFromUtf8(std::string_view utf8) {
+  if (utf8.empty()) return {};
+  // Bytes that are no UTF-8 become U+FFFD rather than ending the run.
+  const int size = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), nullptr, 0);
+  if (size <= 0) return {};
+  std::wstring wide(static_cast<std::size_t>(size), L'\0');
+  MultiByteToWideChar(CP_UTF8, 0, utf8.data(), static_cast<int>(utf8.size()), wide.data(), size);
+  return wide;
+}
+
+std::string Utf8FromWide(std::wstring_view wide) {
+  if (wide.empty()) return {};
+  // A lone surrogate, which Windows names may hold, becomes U+FFFD.
+  const int size =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), nullptr, 0, nullptr, nullptr);
+  if (size <= 0) return {};
+  std::string utf8(static_cast<std::size_t>(size), '\0');
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), utf8.data(), size, nullptr, nullptr);
+  return utf8;
+}
+
+namespace {
+
+// The longest full path that every file function takes as it is: MAX_PATH
+// counts the terminating zero, and a folder must leave room for a name of
+// 8.3 characters inside it.
+constexpr std::size_t kLongestPlainPath = MAX_PATH - 12 - 1;
+
+bool HasLongPathPrefix(std::wstring_view name) {
+  return name.starts_with(L"\\\\?\\") || name.starts_with(L"\\\\.\\");
+}
+
+// A name too long for the plain file functions, made absolute and given the
+// "\\?\" prefix, under which the system takes up to 32767 characters but no
+// longer turns "/" into "\" or resolves "." and ".."; GetFullPathNameW does
+// both first, as the system would have done.  Shorter names stay as they
+// are.
+std::wstring LongPathReady(std::wstring name) {
+  if (name.empty() || HasLongPathPrefix(name)) return name;
+  const DWORD needed = GetFullPathNameW(name.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return name;
+  std::wstring full(needed, L'\0');
+  const DWORD length = GetFullPathNameW(name.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return name;
+  full.resize(length);
+  if (full.size() <= kLongestPlainPath || HasLongPathPrefix(full)) return name;
+  if (full.starts_with(L"\\\\")) return L"\\\\?\\UNC\\" + full.substr(2);  // \\server\share\...
+  return L"\\\\?\\" + full;
+}
+
+}  // namespace
+
+#endif
+
 std::filesystem::path SystemPath(const std::string& utf8_name) {
 #if defined(_WIN32)
-  return std::filesystem::path(std::u8string(utf8_name.begin(), utf8_name.end()));
+  return std::filesystem::path(LongPathReady(WideFromUtf8(utf8_name)));
 #else
   return std::filesystem::path(utf8_name);
 #endif
@@ -20,16 +76,59 @@ std::filesystem::path SystemPath(const std::string& utf8_name) {
 
 std::string Utf8Name(const std::filesystem::path& path) {
 #if defined(_WIN32)
-  const std::u8string name = path.u8string();
-  return std::string(name.begin(), name.end());
+  return Utf8FromWide(path.native());
 #else
   return path.string();
 #endif
 }
 
 std::string PathInFolder(const std::string& folder, const std::string& name) {
-  return Utf8Name(SystemPath(folder) / SystemPath(name));
+#if defined(_WIN32)
+  constexpr std::string_view kEnds = "/\\:";
+  constexpr char kSeparator = '\\';
+#else
+  constexpr std::string_view kEnds = "/";
+  constexpr char kSeparator = '/';
+#endif
+  if (folder.empty()) return name;
+  if (kEnds.find(folder.back()) != std::string_view::npos) return folder + name;
+  return folder + kSeparator + name;
 }
+
+std::optional<std::vector<std::string>> FilesInFolder(const std::string& folder) {
+  std::vector<std::string> names;
+#if defined(_WIN32)
+  std::wstring pattern = SystemPath(folder).native();
+  if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/' && pattern.back() != L':') {
+    pattern += L'\\';
+  }
+  pattern += L'*';
+  WIN32_FIND_DATAW found;
+  const HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
+  if (search == INVALID_HANDLE_VALUE) {
+    // An empty folder still has "." and ".."; a drive's root may have
+    // nothing at all.
+    if (GetLastError() == ERROR_FILE_NOT_FOUND) return names;
+    return std::nullopt;
+  }
+  do {
+    if ((found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) names.push_back(Utf8FromWide(found.cFileName));
+  } while (FindNextFileW(search, &found));
+  const DWORD stopped = GetLastError();
+  FindClose(search);
+  if (stopped != ERROR_NO_MORE_FILES) return std::nullopt;
+#else
+  std::error_code error;
+  std::filesystem::directory_iterator entry(folder.empty() ? std::string(".") : folder, error);
+  for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
+    std::error_code kind_error;
+    if (entry->is_regular_file(kind_error)) names.push_back(entry->path().filename().string());
+  }
+  if (error) return std::nullopt;
+#endif
+  return names;
+}
+
 
 namespace {
 
@@ -90,12 +189,7 @@ std::string FoldedName(std::string_view utf8_name) {
 std::vector<std::string> FilesNamedIgnoringCase(const std::string& folder, std::string_view name) {
   std::vector<std::string> names;
   const std::string wanted = FoldedName(name);
-  std::error_code error;
-  std::filesystem::directory_iterator entry(SystemPath(folder.empty() ? std::string(".") : folder), error);
-  for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
-    std::error_code kind_error;
-    if (!entry->is_regular_file(kind_error)) continue;
-    std::string found = Utf8Name(entry->path().filename());
+  for (std::string& found : FilesInFolder(folder).value_or(std::vector<std::string>())) {
     if (FoldedName(found) == wanted) names.push_back(std::move(found));
   }
   return names;

@@ -8,10 +8,12 @@
 #include <sys/types.h>
 
 #include "runtime/exceptions.h"
+#include "runtime/file_names.h"
 
 #if defined(_WIN32)
 #include <io.h>
 #include <share.h>
+#include <windows.h>
 #define TABDUMP_READ _read
 #define TABDUMP_WRITE _write
 #define TABDUMP_CLOSE _close
@@ -39,12 +41,14 @@ int OpenFile(const std::string& name, FileStream::Mode mode) {
     return 1;
   }
 #if defined(_WIN32)
+  // The UTF-16 name: the ANSI functions would lose what the system's code
+  // page cannot hold, and take no long paths.
+  const std::filesystem::path path = SystemPath(name);
   int fd = -1;
   if (mode == FileStream::Mode::kOpenRead) {
-    _sopen_s(&fd, name.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO, 0);
+    _wsopen_s(&fd, path.c_str(), _O_RDONLY | _O_BINARY, _SH_DENYNO, 0);
   } else {
-    _sopen_s(&fd, name.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _SH_DENYNO,
-             _S_IREAD | _S_IWRITE);
+    _wsopen_s(&fd, path.c_str(), _O_WRONLY | _O_CREAT | _O_TRUNC | _O_BINARY, _SH_DENYNO, _S_IREAD | _S_IWRITE);
   }
   return fd;
 #else
@@ -241,8 +245,9 @@ std::size_t ReadZeroFilled(Stream& stream, void* buffer, std::size_t size) {
 
 bool FileExists(const std::string& name) {
 #if defined(_WIN32)
-  struct _stat64 st;
-  return _stat64(name.c_str(), &st) == 0 && (st.st_mode & _S_IFDIR) == 0;
+  // Not _wstat64, which refuses the "?" of a "\\?\" name as a wildcard.
+  const DWORD attributes = GetFileAttributesW(SystemPath(name).c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 #else
   struct stat st;
   return ::stat(name.c_str(), &st) == 0 && !S_ISDIR(st.st_mode);

@@ -13,7 +13,8 @@
 #            man-db to render the manual page; the locale definitions)
 #   package  dpkg-deb and file, for the .deb that CPack makes
 #   windows  the mingw-w64 cross compiler and Wine, without the recommended
-#            packages (fonts, 32-bit Wine, sound), which the tests do not need
+#            packages (fonts, 32-bit Wine, sound), which the tests do not need;
+#            the locale definitions, for German settings under Wine
 #   fuzz     clang and its libFuzzer runtime
 #   bench    sqlite3, bc and GNU time
 set -euo pipefail
@@ -82,6 +83,9 @@ for group in "$@"; do
     windows)
       need lean g++-mingw-w64-x86-64-posix have_command x86_64-w64-mingw32-g++-posix
       need lean wine64 wine_present
+      # German settings under Wine need the de_DE locale's source, which the
+      # Wine suite compiles.
+      need lean locales test -f /usr/share/i18n/locales/de_DE
       ;;
     fuzz)
       need plain clang fuzzer_works

@@ -8,7 +8,8 @@
 # The Linux build folder (default build-wine-tests) gets the native tabdump and
 # the test program; an existing one (such as CI's) is reused. TABDUMP.EXE lands
 # in <windows-build-folder>/app/ (default build-win). Needs cmake, g++,
-# libgtest-dev, g++-mingw-w64-x86-64-posix and wine64; .ci/run installs them.
+# libgtest-dev, g++-mingw-w64-x86-64-posix, wine64 and locales; .ci/run
+# installs them.
 #
 # Regional settings: Wine gives a program the user locale named by LC_ALL (or
 # LANG), and LC_ALL=C gives English (United States), whose short date is
@@ -120,6 +121,20 @@ for value in "sShortDate yyyy-MM-dd" "sDate -" "sTimeFormat HH:mm:ss" "sTime :";
   set -- $value
   set_international "$1" "$2" || fail "setting $1 in the registry"
 done
+
+# German settings are LC_ALL=de_DE.UTF-8. Wine takes the names of the Linux
+# files in the character set of that locale, which the system may not have:
+# without it they would be ASCII, and every name outside ASCII garbled. The
+# locale is compiled into the temporary folder (Debian's package locales has
+# its source) and named by LOCPATH, without touching the system.
+mkdir -p "$tmp/locales"
+if localedef -i de_DE -f UTF-8 "$tmp/locales/de_DE.UTF-8" >"$tmp/localedef.log" 2>&1 ||
+   [ -f "$tmp/locales/de_DE.UTF-8/LC_CTYPE" ]; then
+  export LOCPATH=$tmp/locales
+else
+  cat "$tmp/localedef.log"
+  fail "making the de_DE.UTF-8 locale (apt-get install locales)"
+fi
 
 echo "== end-to-end tests under Wine"
 log=$tmp/tests.log

@@ -1,7 +1,8 @@
 // What only the Windows program has, tried on TABDUMP.EXE under Wine: the
 // command line as one text that the program splits itself, Windows paths, the
 // user's regional settings, tables held open by another program, and the code
-// page tables against Windows' own conversion.
+// page tables against Windows' own conversion, names outside ASCII and long
+// paths.
 // tests/windows/run_wine_tests.sh sets up Wine and runs these.
 #include <gtest/gtest.h>
 
@@ -20,7 +21,9 @@ class WindowsEndToEnd : public EndToEnd {
  protected:
   // Starts TABDUMP.EXE with exactly `command_line` as its command line (the
   // program's own name included) through the helper run_command_line.exe.
-  // `hold` names a file that stays open in another process meanwhile.
+  // `hold` names a file that stays open in another process meanwhile.  A
+  // command line that starts with the UTF-8 byte-order mark (kUnicode) is
+  // UTF-8 and reaches the program as Unicode; others are in the ANSI code page.
   RunResult RunCommandLine(const std::string& command_line, const std::string& target_name,
                            const std::string& env = "", const std::string& hold = "") {
     std::ofstream(Path("command_line.txt"), std::ios::binary) << command_line;
@@ -29,9 +32,21 @@ class WindowsEndToEnd : public EndToEnd {
                           ShellQuote(PathForProgram(WineEnv("TABDUMP_WINE_EXE"))) + " " +
                           ShellQuote(Arg("command_line.txt"));
     if (!hold.empty()) command += " " + ShellQuote(hold);
+    command += " 2>" + ShellQuote(Path("stderr.txt"));
     RunResult result = RunShell(command);
     result.target = ReadFile(Path(target_name));
+    result.errors = ReadFile(Path("stderr.txt"));
     return result;
+  }
+
+  static constexpr const char* kUnicode = "\xEF\xBB\xBF";
+
+  // German (Germany), whose ANSI code page is 1252, in the prefix without
+  // regional overrides.  run_wine_tests.sh compiles the de_DE.UTF-8 locale
+  // (LOCPATH), without which Wine would take file names on the Linux side as
+  // ASCII.
+  static std::string GermanSettings() {
+    return "WINEPREFIX=" + ShellQuote(WineEnv("TABDUMP_WINE_PLAIN_PREFIX")) + " LC_ALL=de_DE.UTF-8";
   }
 
   // The folder of drive C: in the Wine prefix that the tests run in.
@@ -247,6 +262,151 @@ TEST_F(WindowsEndToEnd, FiltersReadDatesTypedInTheUsersFormat) {
   EXPECT_EQ(r.target, "");
   EXPECT_TRUE(r.output.starts_with(ReportHead("EConvertError"))) << r.output;
   EXPECT_TRUE(r.output.ends_with("'31.12.2004' is not a valid date." + kLineEnd)) << r.output;
+}
+
+TEST_F(WindowsEndToEnd, NamesOutsideAsciiUnderGermanSettings) {
+  // Code page 1252 holds ü, ä, é and ß but not Ł or ź: only the Unicode
+  // command line and file functions reach Łódź.dat.  Küche has a memo, so
+  // that its BLOB file is found by its name too.
+  TableDef memo;
+  memo.fields = {{"Id", kInteger}, {"Memo", kBlob, kSubMemo}};
+  memo.records = {{0, {Value::Int32(1), Value::Blob("aus der BLOB-Datei")}}};
+  fs::create_directories(dir_ / "Daten ü");
+  Write(memo, "Daten ü/Küche.dat");
+  Write(IdName(), "Daten ü/Café.dat");
+  Write(IdName(), "Daten ü/Łódź.dat");
+  const std::string folders = " " + Quoted(Arg("Daten ü")) + " " + Quoted(Arg("Ausgabe ä"));
+
+  RunResult r = RunCommandLine(kUnicode + ("TABDUMP.EXE" + folders + " /csv"), "Ausgabe ä/Küche.csv", GermanSettings());
+  EXPECT_EQ(r.status, 0) << r.output << r.errors;
+  EXPECT_EQ(r.output + r.errors, "");
+  EXPECT_EQ(r.target, "Id,Memo\r\n1,aus der BLOB-Datei\r\n");
+  EXPECT_EQ(ReadFile(Path("Ausgabe ä/Café.csv")), "Id,Name\r\n7,Bob\r\n");
+  EXPECT_EQ(ReadFile(Path("Ausgabe ä/Łódź.csv")), "Id,Name\r\n7,Bob\r\n");
+
+  // A script's table is named by its file, in UTF-8.
+  r = RunCommandLine(kUnicode + ("TABDUMP.EXE" + folders + " /sql=postgres"), "Ausgabe ä/Küche.sql", GermanSettings());
+  EXPECT_EQ(r.status, 0) << r.output << r.errors;
+  EXPECT_NE(r.target.find("CREATE TABLE \"Küche\" (\n  \"Id\" INTEGER,\n  \"Memo\" TEXT\n);"), std::string::npos)
+      << r.target;
+  EXPECT_NE(r.target.find("aus der BLOB-Datei"), std::string::npos) << r.target;
+  for (const char* table : {"Café", "Łódź"}) {
+    const std::string script = ReadFile(Path(std::string("Ausgabe ä/") + table + ".sql"));
+    EXPECT_NE(script.find(std::string("CREATE TABLE \"") + table + "\" ("), std::string::npos) << script;
+  }
+
+  // One table named alone, with a target outside the ANSI code page too.
+  r = RunCommandLine(kUnicode + ("TABDUMP.EXE " + Quoted(Arg("Daten ü/Łódź.dat")) + " " + Quoted(Arg("Łódź.txt"))),
+                     "Łódź.txt", GermanSettings());
+  EXPECT_EQ(r.status, 0) << r.output << r.errors;
+  EXPECT_EQ(r.target, "7\tBob\r\n");
+}
+
+TEST_F(WindowsEndToEnd, MessagesNameFilesOutsideAsciiInUtf8) {
+  // The name in a message is UTF-8, as on Linux: a console in another code
+  // page shows its bytes as that code page's characters, and a redirected
+  // output holds the name whole.
+  fs::create_directories(dir_ / "Schäden ß");
+  Write(IdName(), "Schäden ß/Gut.dat");
+  std::ofstream(Path("Schäden ß/Łódź.dat"), std::ios::binary) << "no table";
+  RunResult r = RunCommandLine(kUnicode + ("TABDUMP.EXE " + Quoted(Arg("Schäden ß/Gut.dat")) + " " +
+                                           Quoted(Arg("fehlt ö/Gut.txt"))),
+                               "fehlt ö/Gut.txt", GermanSettings());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_TRUE(r.output.ends_with("Cannot create file " + Arg("fehlt ö/Gut.txt") + "." + kLineEnd)) << r.output;
+
+  // The folder mode heads a failing table's report with its name.
+  r = RunCommandLine(kUnicode + ("TABDUMP.EXE " + Quoted(Arg("Schäden ß")) + " " + Quoted(Arg("Ausgabe"))),
+                     "Ausgabe/Gut.txt", GermanSettings());
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.target, "7\tBob\r\n");
+  EXPECT_TRUE(r.errors.starts_with("Łódź.dat:" + kLineEnd + "Exception ")) << r.errors;
+}
+
+TEST_F(WindowsEndToEnd, SwitchTextsFollowTheCodePageSwitch) {
+  // Without /codepage the tables hold the bytes of the ANSI code page (1252
+  // here), and the texts typed into the switches are taken in it, so that
+  // they compare with the stored bytes and sit among them in the output.
+  // With /codepage the output is UTF-8, and so are the typed texts.
+  TableDef t;
+  t.fields = {{"Id", kInteger}, {"Name", kString, 0, 10}, {"Ma\xDF", kInteger}};
+  t.records = {{0, {Value::Int32(7), Value::Str("Bob"), Value::Int32(1)}},
+               {0, {Value::Int32(8), Value::Str("M\xFCller"), Value::Int32(2)}}};
+  Write(t);
+  const std::string switches = " /delimiter=§ \"/where=Name = \\\"Müller\\\"\" /fields=name;maß";
+  const std::string files = "TABDUMP.EXE " + Quoted(Arg("t.dat")) + " " + Quoted(Arg("out.txt"));
+  RunResult r = RunCommandLine(kUnicode + (files + switches), "out.txt", GermanSettings());
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.target, "M\xFCller\xA7" "2\r\n");
+  r = RunCommandLine(kUnicode + (files + switches + " /codepage=1252"), "out.txt", GermanSettings());
+  EXPECT_EQ(r.status, 0) << r.output;
+  EXPECT_EQ(r.target, "Müller§2\r\n");
+}
+
+TEST_F(WindowsEndToEnd, LongPathsReachTheFileSystem) {
+  // Past MAX_PATH (260): three folders of 100 characters below the test's.
+  const std::string nested = std::string(100, 'a') + "/" + std::string(100, 'b') + "/" + std::string(100, 'c');
+  fs::create_directories(dir_ / nested);
+  TableDef t;
+  t.fields = {{"Id", kInteger}, {"Memo", kBlob, kSubMemo}};
+  t.records = {{0, {Value::Int32(1), Value::Blob("from the BLOB file")}}};
+  Write(t, nested + "/t.dat");
+  const std::string folder = Arg(nested);
+  ASSERT_GT(folder.size(), 300u);
+  for (const std::string prefix : {"", "\\\\?\\"}) {
+    SCOPED_TRACE(prefix);
+    fs::remove(dir_ / nested / "out.txt");
+    RunResult r = Run({prefix + folder + "\\t.dat", prefix + folder + "\\out.txt"}, nested + "/out.txt");
+    EXPECT_EQ(r.status, 0) << r.output;
+    EXPECT_EQ(r.output + r.errors, "");  // the BLOB file was found
+    EXPECT_EQ(r.target, "1\tfrom the BLOB file\r\n");
+    // The folder mode, into a folder that it makes.
+    fs::remove_all(dir_ / nested / "out");
+    r = Run({prefix + folder, prefix + folder + "\\out"}, nested + "/out/t.txt");
+    EXPECT_EQ(r.status, 0) << r.output << r.errors;
+    EXPECT_EQ(r.target, "1\tfrom the BLOB file\r\n");
+  }
+}
+
+TEST_F(WindowsEndToEnd, QuotedFolderEndingInBackslashIsExplained) {
+  // cmd.exe's Tab completion types a folder with a space as "C:\My Shop\":
+  // the backslash escapes the closing quote, which joins the name, and the
+  // rest of the line with it.
+  fs::create_directories(dir_ / "My Shop");
+  Write(IdName(), "My Shop/t.dat");
+  const std::string shop = Arg("My Shop"), out = Arg("Out");
+  struct Case {
+    std::string command_line;
+    std::string which;     // the parameter that holds the quote
+    std::string received;  // that parameter
+    std::string meant;     // the name before the quote
+  };
+  const Case cases[] = {
+      // All one parameter: the usage text without the check.
+      {"TABDUMP.EXE \"" + shop + "\\\" \"" + out + "\" /csv", "source", shop + "\" " + out + " /csv", shop},
+      {"TABDUMP.EXE \"" + shop + "\\\"", "source", shop + "\"", shop},
+      // The quoted part closed later: two parameters, the second /csv.
+      {"TABDUMP.EXE \"" + shop + "\\\" " + out + "\" /csv", "source", shop + "\" " + out, shop},
+      {"TABDUMP.EXE \"" + shop + "\" \"" + out + "\\\" /csv", "target", out + "\" /csv", out},
+  };
+  for (const Case& c : cases) {
+    const RunResult r = RunCommandLine(c.command_line, "Out/t.csv");
+    EXPECT_EQ(r.status, 1) << c.command_line;
+    EXPECT_EQ(r.output, "The " + c.which + " holds a double quote, which no Windows file name can: " + c.received +
+                            kLineEnd +
+                            "A backslash right before a closing quote makes the quote part of the name: leave out "
+                            "the last backslash or double it, as in \"" +
+                            c.meant + "\" or \"" + c.meant + "\\\\\"." + kLineEnd)
+        << c.command_line;
+    EXPECT_FALSE(fs::exists(dir_ / "Out")) << c.command_line;
+  }
+  // Both ways that the message offers work.
+  for (const std::string& source : {Quoted(shop), Quoted(shop + "\\\\")}) {
+    fs::remove_all(dir_ / "Out");
+    const RunResult r = RunCommandLine("TABDUMP.EXE " + source + " " + Quoted(out) + " /csv", "Out/t.csv");
+    EXPECT_EQ(r.status, 0) << source << "\n" << r.output;
+    EXPECT_EQ(r.target, "Id,Name\r\n7,Bob\r\n") << source;
+  }
 }
 
 TEST_F(WindowsEndToEnd, CodePageTablesAgreeWithWindows) {
