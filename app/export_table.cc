@@ -369,10 +369,7 @@ void TellWhereTheFilterFailed(const std::string& table, const TA::FilterFailureP
 
 bool ExportTable(TA& sink, const RunSettings& typed_settings, FolderTotals* totals,
                  const std::vector<SourceFile>* folder_files) {
-  if (!FileExists(typed_settings.SourceFile)) {
-    WriteMessage(std::string("DBISAM file not found.").append(kMessageLineEnd));
-    return false;
-  }
+  if (!FileExists(typed_settings.SourceFile)) return false;
   const std::optional<CodePage> code_page = ChosenCodePage(typed_settings.CodePage);
   RunSettings settings = typed_settings;
   if (code_page) {

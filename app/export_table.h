@@ -72,14 +72,17 @@ class TA {
   std::unique_ptr<RowFilter> filter_;
 };
 
+// What the user is told when the source table does not exist.
+inline constexpr const char* kTableNotFound = "DBISAM file not found.";
+
 // A file that a run reads, which none of its targets may be.
 struct SourceFile {
   FileIdentity identity;
   std::string name;
 };
 
-// Converts SourceFile into TargetFile ("-": standard output).  False, after
-// printing "DBISAM file not found.", when there is no such source file;
+// Converts SourceFile into TargetFile ("-": standard output).  False, with
+// nothing touched, when there is no such source file (kTableNotFound says so);
 // failures raise.  With a code page, the filter text and the field list are
 // taken as UTF-8 and converted into it.  Whatever can refuse the run before
 // the first record (the table's header, the field list, the filter, the

@@ -125,8 +125,9 @@ int Run(int argc, char** argv) {
   RunSettings settings = ParseSwitches(params);
   if (IsFolder(settings.SourceFile)) return ConvertFolder(settings);
   TA sink;
-  sink.FilterText = settings.FilterText;
-  return ExportTable(sink, settings) ? 0 : 1;
+  if (ExportTable(sink, settings)) return 0;
+  WriteMessage(std::string(kTableNotFound).append(kMessageLineEnd));
+  return 1;
 }
 
 }  // namespace

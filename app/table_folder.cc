@@ -113,7 +113,10 @@ int ConvertFolder(const RunSettings& settings) {
     one.TargetFile = PathInFolder(settings.TargetFile, plan.targets[i]);
     TA sink;
     try {
-      if (!ExportTable(sink, one, &totals, &read_files)) ++totals.failed;
+      if (!ExportTable(sink, one, &totals, &read_files)) {
+        ++totals.failed;
+        ReportTableFailure(name, std::string(kTableNotFound).append(kMessageLineEnd));
+      }
     } catch (const std::exception& failure) {
       ++totals.failed;
       ReportTableFailure(name, FormatExceptionReport(failure, program));
