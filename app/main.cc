@@ -7,10 +7,10 @@
 #include <system_error>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/export_table.h"
-#include "app/run_settings.h"
-#include "app/table_folder.h"
+#include "app/settings/command_line.h"
+#include "app/driver/export_table.h"
+#include "app/settings/run_settings.h"
+#include "app/driver/table_folder.h"
 #include "runtime/ascii_case.h"
 #include "runtime/exceptions.h"
 #include "runtime/console.h"
@@ -124,8 +124,7 @@ int Run(int argc, char** argv) {
   }
   RunSettings settings = ParseSwitches(params);
   if (IsFolder(settings.SourceFile)) return ConvertFolder(settings);
-  TA sink;
-  if (ExportTable(sink, settings)) return 0;
+  if (ExportTable(settings)) return 0;
   WriteMessage(std::string(kTableNotFound).append(kMessageLineEnd));
   return 1;
 }

@@ -174,10 +174,20 @@ CellLook DecodeDate(FieldBytes bytes, Variant& out) {
   return kLeftDateTime;
 }
 
+namespace {
+
+double TimeFraction(FieldBytes bytes) {
+  return static_cast<double>(static_cast<std::uint32_t>(Number(bytes))) / static_cast<double>(kMsPerDay);
+}
+
+}  // namespace
+
 CellLook DecodeTime(FieldBytes bytes, Variant& out) {
-  out.SetDateTime(static_cast<double>(static_cast<std::uint32_t>(Number(bytes))) / static_cast<double>(kMsPerDay));
+  out.SetDateTime(TimeFraction(bytes));
   return kLeftDateTime;
 }
+
+std::optional<DayMs> TimeValue(FieldBytes bytes) { return SplitDateTime(TimeFraction(bytes)); }
 
 std::optional<DayMs> TimeStampValue(FieldBytes bytes) {
   const double ms = RoundHalfEven(std::bit_cast<double>(Number(bytes)));

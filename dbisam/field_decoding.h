@@ -97,6 +97,10 @@ double FloatValue(FieldBytes bytes);
 // above give null.
 std::optional<DayMs> DateValue(FieldBytes bytes);
 std::optional<DayMs> TimeStampValue(FieldBytes bytes);
+// A Time's milliseconds as the day and milliseconds of the date-time the
+// decoder above gives (1899-12-30 plus the time; a value of 24 hours or more
+// reaches into the days after).
+std::optional<DayMs> TimeValue(FieldBytes bytes);
 
 // The first block of a BLOB chain: the signed block number made positive, so
 // at most 2^31; 0 when the field has no bytes or the number is 0.

@@ -334,6 +334,7 @@ void TDBISAM::PlanFields() {
   }
   record_.assign(record_size, 0);
   values_.assign(count, Variant());
+  decoded_.assign(count, 0);
   record_count_ = table.Info.RecordCount();
   decrypt_records_ = table.Info.Encrypted() && CryptoHooks().DecryptProc;
 }
@@ -405,6 +406,7 @@ bool TDBISAM::ReadRecord(std::int32_t index, std::int32_t row) {
   const std::int64_t size = static_cast<std::int64_t>(record_.size());
   record_number_ = (DataStream->Position() - data_start_) / size + 1;
   const std::size_t got = ReadZeroFilled(*DataStream, record_.data(), record_.size());
+  ++record_serial_;
   if (got < record_.size() && got > 0) {
     LoadReport.PartialRecord = record_number_;
     LoadReport.PartialRecordBytes = static_cast<std::int64_t>(got);
@@ -440,8 +442,12 @@ CellLook TDBISAM::DecodeField(const FieldPlan& plan, Variant& value) {
 const Variant& TDBISAM::ColumnValue(std::int32_t column) {
   static const Variant kNoValue = Variant::Null();
   if (column < 0 || static_cast<std::size_t>(column) >= plans_.size()) return kNoValue;
-  Variant& value = values_[static_cast<std::size_t>(column)];
-  DecodeField(plans_[static_cast<std::size_t>(column)], value);
+  const auto i = static_cast<std::size_t>(column);
+  Variant& value = values_[i];
+  if (decoded_[i] != record_serial_) {
+    DecodeField(plans_[i], value);
+    decoded_[i] = record_serial_;
+  }
   return value;
 }
 
@@ -546,12 +552,26 @@ FieldBytes TDBISAM::ValueBytes(std::int32_t column) const {
   return FieldBytes(record_.data() + plan.start, plan.width);
 }
 
-void TDBISAM::NoteUnreadTail() {
-  if (DataStream == nullptr || record_.empty()) return;
+std::int64_t TDBISAM::RecordsInFile() const {
+  if (DataStream == nullptr || record_.empty()) return 0;
+  return std::max<std::int64_t>(0, DataStream->Size() - data_start_) / static_cast<std::int64_t>(record_.size());
+}
+
+void TDBISAM::SeekRecord(std::int64_t n) {
+  if (DataStream == nullptr) return;
+  DataStream->SetPosition(std::min(RecordPosition(n), DataStream->Size()));
+}
+
+bool TDBISAM::MoreRecords() {
+  if (DataStream == nullptr || record_.empty()) return false;
   const std::int64_t left = DataStream->Size() - DataStream->Position();
-  if (left <= 0 || left >= static_cast<std::int64_t>(record_.size())) return;
-  LoadReport.PartialRecord = (DataStream->Position() - data_start_) / static_cast<std::int64_t>(record_.size()) + 1;
-  LoadReport.PartialRecordBytes = left;
+  if (left > 1) return true;
+  // A single byte is a record cut short too, though not worth reading.
+  if (left == 1 && record_.size() > 1) {
+    LoadReport.PartialRecord = (DataStream->Position() - data_start_) / static_cast<std::int64_t>(record_.size()) + 1;
+    LoadReport.PartialRecordBytes = left;
+  }
+  return false;
 }
 
 }  // namespace tabdump

@@ -98,6 +98,18 @@ struct TDBISAMLoadReport {
 
   std::int64_t Read() const { return Normal + Deleted + Damaged; }
   bool AnyLoss() const { return BlobMissing.Count + BlobDamaged.Count != 0 || PartialRecord != 0; }
+  // Joins the report of a load of later records of the same table.
+  void Add(const TDBISAMLoadReport& later) {
+    Normal += later.Normal;
+    Deleted += later.Deleted;
+    Damaged += later.Damaged;
+    BlobMissing.Add(later.BlobMissing.FirstRecord, later.BlobMissing.Count);
+    BlobDamaged.Add(later.BlobDamaged.FirstRecord, later.BlobDamaged.Count);
+    if (later.PartialRecord != 0) {
+      PartialRecord = later.PartialRecord;
+      PartialRecordBytes = later.PartialRecordBytes;
+    }
+  }
 };
 
 class TDBISAM : public TSpreadSheetFile {
@@ -132,8 +144,9 @@ class TDBISAM : public TSpreadSheetFile {
   // values from ColumnValue instead, after the record is read, and saves
   // the event and the copy into a cell.
   std::vector<bool> ReportedFields;
-  // The value of field `column` in the record read last, decoded now; each
-  // call decodes it again (for a BLOB: reads its chain again).
+  // The value of field `column` in the record read last, decoded on the
+  // first call for that record (for a BLOB: its chain read then, and its
+  // losses counted once).
   const Variant& ColumnValue(std::int32_t column);
 
   // Field `column` of the record read last as the reader planned it: how it
@@ -155,9 +168,15 @@ class TDBISAM : public TSpreadSheetFile {
     return data_start_ + n * static_cast<std::int64_t>(record_.size());
   }
 
-  // Notes a last record that the file ends inside when the record loop
-  // stops before reading it (a single byte left).
-  void NoteUnreadTail();
+  // The records that the table file holds, a last partial one not counted.
+  std::int64_t RecordsInFile() const;
+  // Moves to record n (counted from 0), or to the end of the file when
+  // there are fewer.
+  void SeekRecord(std::int64_t n);
+  // Whether a record follows in the table file.  With at most one byte left
+  // none can: a last record that the file ends inside is then noted in the
+  // load report.
+  bool MoreRecords();
 
   void GetTableInfo(TDBISAMTableInfo& info);
   void GetFieldInfo(std::int32_t index, TDBISAMFieldInfo& field);
@@ -207,6 +226,10 @@ class TDBISAM : public TSpreadSheetFile {
   std::vector<FieldPlan> plans_;
   std::vector<std::uint8_t> record_;
   std::vector<Variant> values_;  // one per field, reused from record to record
+  // The record each value was decoded for: values_[i] holds field i of the
+  // current record when decoded_[i] equals record_serial_.
+  std::vector<std::uint64_t> decoded_;
+  std::uint64_t record_serial_ = 0;
   std::int32_t record_count_ = 0;
   bool decrypt_records_ = false;
   std::int64_t data_start_ = 0;      // where the first record starts

@@ -1,8 +1,8 @@
-#include "app/command_line.h"
+#include "app/settings/command_line.h"
 
 #include <gtest/gtest.h>
 
-#include "app/run_settings.h"
+#include "app/settings/run_settings.h"
 #include "runtime/exceptions.h"
 
 namespace tabdump {

@@ -1,4 +1,4 @@
-#include "app/row_filter.h"
+#include "app/filter/row_filter.h"
 
 #include <gtest/gtest.h>
 

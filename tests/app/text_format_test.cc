@@ -1,11 +1,11 @@
-#include "app/text_format.h"
+#include "app/forms/text_format.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 #include <string_view>
 
-#include "app/run_settings.h"
+#include "app/settings/run_settings.h"
 #include "dbisam/table_reader.h"
 #include "tests/support/growth.h"
 

@@ -7,8 +7,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/command_line.h"
-#include "app/run_settings.h"
+#include "app/settings/command_line.h"
+#include "app/settings/run_settings.h"
 #include "runtime/exceptions.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {

@@ -15,7 +15,7 @@
 #include <filesystem>
 #include <string>
 
-#include "app/text_format.h"
+#include "runtime/convert.h"
 #include "dbisam/table_reader.h"
 #include "runtime/exceptions.h"
 #include "runtime/stream.h"
@@ -73,7 +73,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       if (value.AsString().size() > limit) __builtin_trap();
     }
     text.clear();
-    AppendValueText(text, value);
+    AppendVarText(text, value);
   };
   try {
     reader.ParseStream(stream);

@@ -1,0 +1,82 @@
+#include "app/driver/conversion.h"
+
+#include <unordered_set>
+
+#include "runtime/ascii_case.h"
+#include "runtime/console.h"
+#include "runtime/exceptions.h"
+
+namespace tabdump {
+namespace {
+
+// The names of /fields= (as typed, each followed by ';') that no field of
+// the table has; empty items are no names.
+std::vector<std::string> UnknownFieldNames(TDBISAM& reader, const std::string& field_list) {
+  TDBISAMTableInfo info;
+  reader.GetTableInfo(info);
+  std::unordered_set<std::string> fields;
+  for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
+    TDBISAMFieldInfo field;
+    reader.GetFieldInfo(i, field);
+    fields.insert(LowerAscii(field.Name()));
+  }
+  std::vector<std::string> unknown;
+  for (std::size_t at = 0; at < field_list.size();) {
+    const std::size_t end = field_list.find(';', at);
+    const std::string name = field_list.substr(at, end - at);
+    at = end == std::string::npos ? field_list.size() : end + 1;
+    if (!name.empty() && !fields.contains(LowerAscii(name))) unknown.push_back(name);
+  }
+  return unknown;
+}
+
+}  // namespace
+
+std::vector<std::int32_t> BlobsOfEveryRecord(TDBISAM& reader, const std::vector<Column>& columns,
+                                             const std::string& filter_text) {
+  const std::string filter = UpperAscii(filter_text);
+  std::vector<bool> written(columns.empty() ? 0 : static_cast<std::size_t>(columns.back().index) + 1, false);
+  for (const Column& column : columns) written[static_cast<std::size_t>(column.index)] = true;
+  TDBISAMTableInfo info;
+  reader.GetTableInfo(info);
+  std::vector<std::int32_t> fields;
+  for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
+    TDBISAMFieldInfo field;
+    reader.GetFieldInfo(i, field);
+    const FieldKind kind = FieldKindOf(field);
+    if (kind != FieldKind::kMemo && kind != FieldKind::kBinaryBlob) continue;
+    const bool is_written = static_cast<std::size_t>(i) < written.size() && written[static_cast<std::size_t>(i)];
+    if (!is_written || filter.find(UpperAscii(field.Name())) != std::string::npos) fields.push_back(i);
+  }
+  return fields;
+}
+
+Conversion::Conversion(const RunSettings& settings, const std::optional<CodePage>& code_page, TA& table)
+    : settings(settings),
+      code_page(code_page),
+      table(table),
+      table_name(ExtractFileName(settings.SourceFile)),
+      columns(SelectColumns(table.Reader(), settings.FieldList)),
+      writer(settings, code_page, table.Record()) {
+  TDBISAM& reader = table.Reader();
+  writer.CountReplacedIn(tally.replaced);
+  if (code_page) tally.code_page = code_page->number();
+  tally.unknown_fields = UnknownFieldNames(reader, settings.FieldList);
+  if (columns.empty() && !settings.FieldList.empty()) {
+    throw EConvertError("None of the fields in /fields= is in the table.");
+  }
+  if (settings.Strict) RefuseLoss(reader.LoadReport, tally, table_name);
+  table.ReadBlobsOfEveryRecord(BlobsOfEveryRecord(reader, columns, settings.FilterText));
+  if (table.HasFilter()) table.CompileFilter();
+  if (settings.Sql) {
+    script.emplace(*settings.Sql, SqlTableName(settings.SourceFile),
+                   ScriptColumns(reader, *settings.Sql, columns, writer, table_name, notes));
+  }
+  if (progress.Enabled()) {
+    reader.OnLoadProgress = [this](TCustomSpreadSheetFile*, std::int64_t position, std::int64_t total) {
+      progress.Update(position, total);
+    };
+  }
+}
+
+}  // namespace tabdump
