@@ -15,9 +15,9 @@
 #include "expr/expression_tree.h"
 #include "expr/text_routines.h"
 #include "tests/expr/expr_test_support.h"
+#include "tests/support/allocation_count.h"
 #include "tests/support/child_process.h"
 #include "tests/support/counting_text.h"
-#include "tests/support/allocation_count.h"
 
 namespace tabdump {
 namespace {
