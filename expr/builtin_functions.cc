@@ -10,6 +10,7 @@
 
 #include "expr/evaluator.h"
 #include "expr/expression_tree.h"
+#include "expr/text_routines.h"
 #include "runtime/ascii_case.h"
 #include "runtime/ascii_digit.h"
 #include "runtime/clock.h"
@@ -93,38 +94,6 @@ std::string UpperText1252(std::string text) {
   for (char& c : text) c = static_cast<char>(Upper1252(static_cast<unsigned char>(c)));
   return text;
 }
-
-// Finds a text in another in time linear in their lengths (Knuth, Morris
-// and Pratt).  std::string::find may compare the pattern afresh at every
-// place, which for long texts of repeated characters takes time in
-// proportion to the product of the lengths: minutes for a filter.
-class TextSearch {
- public:
-  explicit TextSearch(std::string_view pattern) : pattern_(pattern), fallback_(pattern.size(), 0) {
-    // fallback_[i]: the length of the longest proper prefix of pattern[0..i]
-    // that is also a suffix of it.
-    for (std::size_t i = 1, k = 0; i < pattern_.size(); ++i) {
-      while (k > 0 && pattern_[i] != pattern_[k]) k = fallback_[k - 1];
-      if (pattern_[i] == pattern_[k]) ++k;
-      fallback_[i] = k;
-    }
-  }
-
-  // The first place of the pattern in `text` at or after `from`; npos when
-  // there is none or the pattern is empty.
-  std::size_t Find(std::string_view text, std::size_t from = 0) const {
-    if (pattern_.empty()) return std::string::npos;
-    for (std::size_t i = from, k = 0; i < text.size(); ++i) {
-      while (k > 0 && text[i] != pattern_[k]) k = fallback_[k - 1];
-      if (text[i] == pattern_[k] && ++k == pattern_.size()) return i + 1 - k;
-    }
-    return std::string::npos;
-  }
-
- private:
-  std::string_view pattern_;
-  std::vector<std::size_t> fallback_;
-};
 
 std::string_view TrimControl(std::string_view text, bool left, bool right) {
   while (left && !text.empty() && IsBlankOrControl(text.front())) text.remove_prefix(1);
@@ -230,27 +199,10 @@ Variant ReplaceStr(const Args& a) {
   const std::string replacement = a.Text(2);
   const std::string old_text = a.Text(1);
   const std::string text = a.Text(0);
-  // Searching happens in an upper-cased copy of the same length, so a place
-  // found in it is the same place in the text.  The part already searched is
-  // skipped by position rather than cut off, which would take time for every
-  // replacement in proportion to the text's length.
   const std::string search = ignore_case ? UpperText1252(text) : text;
   const std::string pattern = ignore_case ? UpperText1252(old_text) : old_text;
-  const TextSearch finder(pattern);
-  std::string result;
-  std::size_t rest = 0;  // where the text not yet searched starts
-  while (rest < search.size()) {
-    const std::size_t p = finder.Find(search, rest);
-    if (p == std::string::npos) break;
-    // Each replacement may add more than it removes: ask before growing.
-    CheckTextRoom(result.size() + (p - rest) + replacement.size());
-    result.append(text, rest, p - rest);
-    result += replacement;
-    rest = p + old_text.size();
-    if (!replace_all) break;
-  }
-  result.append(text, std::min(rest, text.size()));
-  return Variant(std::move(result));
+  return Variant(ReplaceText(text, search, pattern, replacement, replace_all,
+                             [](std::size_t size) { CheckTextRoom(size); }));
 }
 
 char PadCharacter(const Args& a) {
@@ -304,7 +256,7 @@ Variant Pos(const Args& a) {
   const std::string text = a.Text(1);
   const std::string part = a.Text(0);
   if (part.empty() || text.empty()) return Variant(0);
-  const std::size_t p = TextSearch(part).Find(text);
+  const std::size_t p = TextSearch<std::string>(part).Find(text);
   return Variant::Integer(p == std::string::npos ? 0 : static_cast<std::int64_t>(p) + 1);
 }
 
@@ -371,24 +323,6 @@ int MonthNumber(const std::string& text, const FormatSettings& fs) {
     }
   }
   return 0;
-}
-
-// The loop "for each i below guide's length: when drop(guide[i], target[i])
-// and i lies inside target, erase target[i]", in one pass.  Erasing moves the
-// rest of target one place left, so the character that comes to i is kept
-// without being examined; erasing in place would move the rest of target for
-// every character dropped, which takes minutes on long texts.
-template <typename Drop>
-void DropAligned(const std::string& guide, std::string& target, Drop drop) {
-  std::string kept;
-  kept.reserve(target.size());
-  std::size_t next = 0;  // the first character of target not yet placed
-  for (std::size_t i = 0; i < guide.size() && next < target.size(); ++i) {
-    if (drop(guide[i], target[next])) ++next;
-    if (next < target.size()) kept += target[next++];
-  }
-  kept.append(target, next);
-  target = std::move(kept);
 }
 
 char SeparatorArgument(const Variant& value) {
@@ -620,7 +554,7 @@ Variant IsAlpha(const Args& a) {
 Variant IsContain(const Args& a) {
   const std::string text = a.Text(1);
   const std::string part = a.Text(0);
-  return Variant(!part.empty() && TextSearch(part).Find(text) != std::string::npos);
+  return Variant(!part.empty() && TextSearch<std::string>(part).Find(text) != std::string::npos);
 }
 
 Variant IsStartsWith(const Args& a) {

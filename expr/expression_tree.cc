@@ -11,13 +11,18 @@ namespace tabdump {
 namespace {
 
 thread_local int nesting_depth = 0;
+thread_local std::uint64_t tokens_examined = 0;
 
+// Every walk over a node's tokens looks at them through these two or counts
+// them itself.
 bool IsParen(const TExpToken* token, char which) {
+  ++tokens_examined;
   return token->Kind == TExpTokenKind::etkParen && token->Text.size() == 1 && token->Text[0] == which;
 }
 
 // +1 for "(", -1 for ")", 0 for any other token.
 int ParenStep(const TExpToken* token) {
+  ++tokens_examined;
   if (token->Kind != TExpTokenKind::etkParen) return 0;
   return IsParen(token, '(') ? 1 : IsParen(token, ')') ? -1 : 0;
 }
@@ -35,6 +40,8 @@ NestingGuard::NestingGuard() {
 NestingGuard::~NestingGuard() { --nesting_depth; }
 
 bool NestingGuard::Outermost() const { return nesting_depth == 1; }
+
+std::uint64_t TokensExamined() { return tokens_examined; }
 
 TExpNode::TExpNode(TExpOwner* owner, std::vector<const TExpToken*> tokens, TExpNode* parent)
     : owner_(owner), parent_(parent), own_tokens_(std::move(tokens)), tokens_(own_tokens_) {
@@ -115,6 +122,7 @@ std::ptrdiff_t TExpNode::FindSplitOperator() const {
   int best_rank = 0;
   for (std::size_t i = 0; i < tokens_.size(); ++i) {
     const TExpToken* token = tokens_[i];
+    ++tokens_examined;
     if (token->Kind == TExpTokenKind::etkParen) {
       depth += ParenStep(token);
       if (depth < 0) throw EZelParseException("Compile error: parenthesis mismatch.");
@@ -168,6 +176,7 @@ bool TExpNode::ParseCall() {
     std::size_t stop = end;
     for (std::size_t i = pos; i < end; ++i) {
       const TExpToken* token = tokens_[i];
+      ++tokens_examined;
       if (token->Kind == TExpTokenKind::etkParen) {
         depth += ParenStep(token);
         if (depth < 0) throw EZelParseException("Function parse error.");

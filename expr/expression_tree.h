@@ -9,6 +9,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <span>
 #include <string>
@@ -129,6 +130,13 @@ class NestingGuard {
   NestingGuard(const NestingGuard&) = delete;
   NestingGuard& operator=(const NestingGuard&) = delete;
 };
+
+// How many times this thread has looked at a token while compiling trees.
+// Compiling takes time in proportion to this count, so a test can bound the
+// work by it instead of by a clock: walking a node's tokens once for every
+// layer of parentheses, for example, makes it grow with the square of their
+// number.
+std::uint64_t TokensExamined();
 
 // A compact printed form of a tree: leaves as their token text, "_" for an
 // empty node, operators as (op operands...), calls as NAME(arg, arg).

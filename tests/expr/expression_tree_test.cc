@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
+
 #include "tests/expr/expr_test_support.h"
-#include "tests/support/growth.h"
+#include "tests/support/allocation_count.h"
 
 namespace tabdump {
 namespace {
@@ -118,19 +120,34 @@ TEST(ExpressionTreeTest, NestingIsBounded) {
   EXPECT_EQ(Tree(Repeat("F(", 300) + "1" + Repeat(")", 300)), too_deep);
 
   // A flat chain nests one level per operator, and parentheses alone do not
-  // nest the tree, however many there are; either is read in time linear in
-  // its length.
-  EXPECT_EQ(Tree("1" + Repeat("+1", 20000)), too_deep);
-  EXPECT_EQ(Tree(Repeat("(", 50000) + "a+b" + Repeat(")", 50000)), "(+ a b)");
-  const double chain_growth = testing::FourfoldGrowth(
-      20000, [](long n) { return "1" + Repeat("+1", static_cast<int>(n)); },
-      [](const std::string& text) { EXPECT_EQ(Tree(text).substr(0, 18), "EZelParseException"); });
-  EXPECT_LT(chain_growth, testing::kLinearGrowthLimit);
-  const double parentheses_growth = testing::FourfoldGrowth(
-      50000,
-      [](long n) { return Repeat("(", static_cast<int>(n)) + "a+b" + Repeat(")", static_cast<int>(n)); },
-      [](const std::string& text) { EXPECT_EQ(Tree(text), "(+ a b)"); });
-  EXPECT_LT(parentheses_growth, testing::kLinearGrowthLimit);
+  // nest the tree, however many there are; either is read with work in
+  // proportion to its length, counted in tokens looked at and bytes
+  // allocated at n and at 4n.  Work that grows with the square of the length
+  // (the run walked once for every layer of parentheses, or copied once for
+  // every layer) grows sixteenfold.
+  struct Work {
+    std::uint64_t tokens;
+    std::size_t bytes;
+  };
+  auto work_of = [](const std::string& text, const std::string& expected) {
+    const std::uint64_t before = TokensExamined();
+    std::string tree;
+    const std::size_t bytes = testing::CountAllocations([&] { tree = Tree(text); }).bytes;
+    EXPECT_EQ(tree, expected) << text.substr(0, 40);
+    return Work{TokensExamined() - before, bytes};
+  };
+  auto expect_linear = [](long n, const Work& small, const Work& large, const char* what) {
+    EXPECT_GE(small.tokens, static_cast<std::uint64_t>(n)) << what << ": every token is looked at";
+    EXPECT_LE(large.tokens, 5 * small.tokens) << what;
+    EXPECT_LE(large.bytes, 5 * small.bytes) << what;
+  };
+  auto chain = [](long n) { return "1" + Repeat("+1", static_cast<int>(n)); };
+  expect_linear(20000, work_of(chain(20000), too_deep), work_of(chain(80000), too_deep), "chain");
+  auto parentheses = [](long n) {
+    return Repeat("(", static_cast<int>(n)) + "a+b" + Repeat(")", static_cast<int>(n));
+  };
+  expect_linear(50000, work_of(parentheses(50000), "(+ a b)"), work_of(parentheses(200000), "(+ a b)"),
+                "parentheses");
 }
 
 }  // namespace

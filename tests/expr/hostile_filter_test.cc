@@ -5,21 +5,27 @@
 // with a value or with one error of the language's own classes.
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <functional>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "expr/builtin_functions.h"
 #include "expr/expression_tree.h"
+#include "expr/text_routines.h"
 #include "tests/expr/expr_test_support.h"
+#include "tests/support/allocation_count.h"
 #include "tests/support/child_process.h"
-#include "tests/support/growth.h"
+#include "tests/support/counting_text.h"
 
 namespace tabdump {
 namespace {
 
 using namespace std::string_literals;
 using testing::Case;
+using testing::CountingText;
+using testing::Letters;
 
 std::string Repeat(const std::string& piece, std::size_t count) {
   std::string out;
@@ -230,10 +236,11 @@ TEST_F(HostileFilterTest, TextsAreBounded) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(testing::Outcome([&] { return parser.Calculate(); }), "Integer 60000000");
 }
 
-// Functions over long texts take time in proportion to the texts, not to
-// their product: each case took from seconds to hours before.  Each filter
+// Functions over long texts take work in proportion to the texts, not to
+// their product: each case took from seconds to hours before (the work
+// itself is counted in LongTextsTakeLinearWork below).  Each filter
 // is written with N for the length of the long text and M for the short one.
-TEST_F(HostileFilterTest, LongTextsTakeLinearTime) {
+TEST_F(HostileFilterTest, LongTextsTakeMemoryInProportion) {
   const std::vector<Case> cases = {
       {"LENGTH(REPLACESTR(PADL(\"\", N, \"a\"), \"a\", \"b\", 0, 1))", "Integer 1000000"},
       {"POS(PADL(\"b\", M, \"a\"), PADL(\"\", N, \"a\"))", "Integer 0"},
@@ -251,10 +258,65 @@ TEST_F(HostileFilterTest, LongTextsTakeLinearTime) {
     return text;
   };
   for (const Case& c : cases) {
-    EXPECT_EQ(Run(sized(c.input, 1000000)), c.expected) << c.input;
-    const double growth = testing::FourfoldGrowth(
-        250000, [&](long n) { return sized(c.input, n); }, [&](const std::string& text) { Run(text); });
-    EXPECT_LT(growth, testing::kLinearGrowthLimit) << c.input;
+    // The texts that the call and its arguments make grow with N, not more.
+    std::string outcome;
+    const std::size_t small = testing::CountAllocations([&] { Run(sized(c.input, 250000)); }).bytes;
+    const std::size_t large = testing::CountAllocations([&] { outcome = Run(sized(c.input, 1000000)); }).bytes;
+    EXPECT_EQ(outcome, c.expected) << c.input;
+    EXPECT_LE(large, 5 * small) << c.input;
+  }
+}
+
+// The routines behind those functions, counted in characters read, copied,
+// compared and moved at n and 4n: work in proportion to the texts grows
+// about fourfold, work that grows with the square of a length sixteenfold:
+// the part already searched cut off the text for every replacement, the
+// pattern compared afresh at every place, a character erased in place for
+// every one dropped.
+TEST_F(HostileFilterTest, LongTextsTakeLinearWork) {
+  struct Routine {
+    const char* name;
+    std::function<void(std::size_t n)> run;  // checks its result too
+  };
+  const Routine routines[] = {
+      {"REPLACESTR of every a by b",
+       [](std::size_t n) {
+         const CountingText text = Letters(n, 'a');
+         const CountingText replaced =
+             ReplaceText(text, text, CountingText("a"), CountingText("b"), true, [](std::size_t) {});
+         EXPECT_EQ(replaced.str(), std::string(n, 'b'));
+       }},
+      {"a long pattern that is nowhere",
+       [](std::size_t n) {
+         const CountingText pattern = Letters(n * 3 / 20, 'a', 'b');
+         EXPECT_EQ(TextSearch<CountingText>(pattern).Find(Letters(n, 'a')), std::string::npos);
+       }},
+      {"a long pattern at the end",
+       [](std::size_t n) {
+         const CountingText pattern = Letters(n * 3 / 20, 'a', 'b');
+         EXPECT_EQ(TextSearch<CountingText>(pattern).Find(Letters(n, 'a', 'b')), n - pattern.size());
+       }},
+      {"separators against a format without any",
+       [](std::size_t n) {
+         CountingText text = Letters(n, '/');
+         CountingText format = Letters(n, 'D');
+         auto drop = [](char guide, char target) { return guide == '/' && target != '/'; };
+         DropAligned(text, format, drop);
+         DropAligned(format, text, drop);
+         EXPECT_EQ(format.str(), std::string(n / 2, 'D'));
+         EXPECT_EQ(text.str(), std::string(n, '/'));
+       }},
+  };
+  for (const Routine& r : routines) {
+    auto work = [&](std::size_t n) {
+      CountingText::steps = 0;
+      r.run(n);
+      return CountingText::steps;
+    };
+    const std::uint64_t small = work(250000);
+    const std::uint64_t large = work(1000000);
+    EXPECT_GE(small, 250000u) << r.name << ": every character is read";
+    EXPECT_LE(large, 5 * small) << r.name;
   }
 }
 
