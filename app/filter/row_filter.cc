@@ -1,27 +1,12 @@
 #include "app/filter/row_filter.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "runtime/ascii_case.h"
 #include "runtime/convert.h"
 
 namespace tabdump {
-namespace {
-
-// The next item of a ';'-separated list, from `at` on, without trailing
-// blanks and control characters; `at` moves past the item and its ';'.  The
-// list itself is left alone: cutting each item off its front would take time
-// in proportion to the list's length for every item.
-std::string TakeItem(const std::string& list, std::size_t& at) {
-  const std::size_t end = std::min(list.find(';', at), list.size());
-  std::string item = list.substr(at, end - at);
-  at = end == list.size() ? end : end + 1;
-  while (!item.empty() && static_cast<unsigned char>(item.back()) <= 32) item.pop_back();
-  return item;
-}
-
-}  // namespace
-
 bool StripQuotes(char open, char close, std::string& text) {
   if (text.empty() || text.front() != open || text.back() != close) return false;
   if (text.size() == 1) {
@@ -35,14 +20,8 @@ bool StripQuotes(char open, char close, std::string& text) {
 Variant Substitute(const Variant& x, const Variant& from_list, const Variant& to_list) {
   const std::string from = VarToText(from_list);
   const std::string to = VarToText(to_list);
-  const std::string wanted = VarToText(x);
-  std::size_t from_at = 0, to_at = 0;
-  while (from_at < from.size()) {
-    const std::string item = TakeItem(from, from_at);
-    std::string replacement = TakeItem(to, to_at);
-    if (item == wanted) return Variant(std::move(replacement));
-  }
-  return Variant::Null();
+  std::optional<std::string> replacement = SubstituteItem(VarToText(x), from, to);
+  return replacement ? Variant(std::move(*replacement)) : Variant::Null();
 }
 
 RowFilter::RowFilter(std::string text, RecordView record) : record_(record) {

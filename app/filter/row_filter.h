@@ -5,6 +5,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <unordered_map>
 
@@ -20,6 +21,35 @@ bool StripQuotes(char open, char close, std::string& text);
 // SUBSTITUTE(x, "A;B;C", "1;2;3"): the item of the second list at the place
 // where the text of x stands in the first; Null when it stands nowhere.
 Variant Substitute(const Variant& x, const Variant& from_list, const Variant& to_list);
+
+// The next item of a ';'-separated list, from `at` on, without trailing
+// blanks and control characters; `at` moves past the item and its ';'.  The
+// list itself is left alone: cutting each item off its front would take time
+// in proportion to the list's length for every item.  Written for any text
+// with std::string's indexing and substr, so that a test can count its steps.
+template <typename Text>
+Text TakeItem(const Text& list, std::size_t& at) {
+  std::size_t end = at;
+  while (end < list.size() && list[end] != ';') ++end;
+  std::size_t kept = end;
+  while (kept > at && static_cast<unsigned char>(list[kept - 1]) <= 32) --kept;
+  Text item = list.substr(at, kept - at);
+  at = end == list.size() ? end : end + 1;
+  return item;
+}
+
+// SUBSTITUTE's walk over its lists: the item of `to` at the place of
+// `wanted` in `from`, or nothing.
+template <typename Text>
+std::optional<Text> SubstituteItem(const Text& wanted, const Text& from, const Text& to) {
+  std::size_t from_at = 0, to_at = 0;
+  while (from_at < from.size()) {
+    const Text item = TakeItem(from, from_at);
+    Text replacement = TakeItem(to, to_at);
+    if (item == wanted) return replacement;
+  }
+  return std::nullopt;
+}
 
 class RowFilter {
  public:

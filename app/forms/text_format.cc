@@ -57,20 +57,7 @@ void AppendQuoted(std::string& out, std::string_view text, std::string_view q) {
   } else if (q.empty()) {
     out.append(text);
   } else {
-    // Scanning from the end, a copy of the qualifier goes before every place
-    // where the text from there on (copies already made included) starts
-    // with it.  The result is built back to front, so that no copy moves
-    // what comes after it, which would take time in proportion to the
-    // text's length for every copy.
-    std::string reversed;
-    reversed.reserve(text.size() + q.size());
-    for (std::size_t p = text.size(); p >= 1; --p) {
-      reversed += text[p - 1];
-      if (reversed.size() >= q.size() && std::equal(q.begin(), q.end(), reversed.rbegin())) {
-        reversed.append(q.rbegin(), q.rend());
-      }
-    }
-    out.append(reversed.rbegin(), reversed.rend());
+    AppendDoubledQualifier(out, std::string(text), std::string(q));
   }
   out.append(q);
 }

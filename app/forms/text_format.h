@@ -17,6 +17,29 @@ int FieldWidth(const TDBISAMFieldInfo& field);
 // The numeric types are right-justified in fixed-width record lines.
 bool IsRightAligned(std::uint8_t field_type);
 
+// A text between two qualifiers of several characters, `q` doubled inside
+// it: scanning from the end, a copy of the qualifier goes before every place
+// where the text from there on (copies already made included) starts with
+// it.  The result is built back to front, so that no copy moves what comes
+// after it, which would take time in proportion to the text's length for
+// every copy.  Written for any text with std::string's indexing and +=, so
+// that a test can count its steps.
+template <typename Text>
+void AppendDoubledQualifier(Text& out, const Text& text, const Text& q) {
+  const std::size_t n = q.size();
+  Text reversed;
+  reversed.reserve(text.size() + n);
+  for (std::size_t p = text.size(); p >= 1; --p) {
+    reversed += text[p - 1];
+    bool ends_with_q = reversed.size() >= n;
+    for (std::size_t i = 0; ends_with_q && i < n; ++i) ends_with_q = reversed[reversed.size() - 1 - i] == q[i];
+    if (ends_with_q) {
+      for (std::size_t i = n; i-- > 0;) reversed += q[i];
+    }
+  }
+  for (std::size_t i = reversed.size(); i-- > 0;) out += reversed[i];
+}
+
 // Builds one line from the texts of the selected fields.  A text in
 // fixed-width output is padded with spaces to its column (never cut); a
 // qualified text has every occurrence of the qualifier doubled and stands

@@ -65,6 +65,12 @@ class CountingText {
     text_.insert(at, other.text_);
     return *this;
   }
+  // Compares as std::string does: character by character until they differ.
+  friend bool operator==(const CountingText& a, const CountingText& b) {
+    std::size_t same = 0;
+    while (same < a.size() && same < b.size() && (++steps, a.text_[same] == b.text_[same])) ++same;
+    return same == a.size() && same == b.size();
+  }
   std::size_t find(const CountingText& pattern, std::size_t from = 0) const {
     for (std::size_t at = from; at + pattern.size() <= size(); ++at) {
       std::size_t same = 0;

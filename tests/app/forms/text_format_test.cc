@@ -7,7 +7,7 @@
 
 #include "app/settings/run_settings.h"
 #include "dbisam/table_reader.h"
-#include "tests/support/growth.h"
+#include "tests/support/counting_text.h"
 
 namespace tabdump {
 namespace {
@@ -39,27 +39,29 @@ TEST(TextFormat, JustifiedTextsAreNeverCut) {
 }
 
 // A qualifier of several characters is copied in by position; each copy
-// once moved the rest of the text, which took minutes for a long memo.
-//
-// STILL BOUNDED BY CPU TIME, and so able to flake on a busy machine: a copy
-// inserted into the middle moves bytes without allocating, so no count taken
-// from outside AppendQuoted sees it.  It is to be counted as the text
-// routines of the filter language are (tests/support/counting_text.h) once
-// AppendQuoted can be handed a counting text.
-TEST(TextFormat, QualifyingTakesLinearTime) {
-  std::string sample;
-  const double growth = testing::FourfoldGrowth(
-      100000,
-      [](long pairs) {
-        std::string text;
-        for (long i = 0; i < pairs; ++i) text += "ab";
-        return text;
-      },
-      [&](const std::string& text) { sample = OneField(text, "ab"); });
-  EXPECT_LT(growth, testing::kLinearGrowthLimit);
-  // Every "ab" doubled, and the whole between two more.
-  EXPECT_EQ(sample.size(), 400000u * 4 + 4);
-  EXPECT_TRUE(sample.starts_with("abababab") && sample.ends_with("ababab"));
+// once moved the rest of the text, which took minutes for a long memo.  The
+// routine's steps (characters read, compared and placed, as a counting text
+// tallies them) grow with the text, fourfold for four times the text, where
+// moving the rest for every copy would make them sixteenfold.
+TEST(TextFormat, QualifyingTakesLinearWork) {
+  using testing::CountingText;
+  auto steps_for = [](long pairs) {
+    std::string text;
+    for (long i = 0; i < pairs; ++i) text += "ab";
+    CountingText out;
+    CountingText::steps = 0;
+    AppendDoubledQualifier(out, CountingText(text), CountingText("ab"));
+    // Every "ab" doubled.
+    EXPECT_EQ(out.str().size(), static_cast<std::size_t>(pairs) * 4);
+    return CountingText::steps;
+  };
+  const std::uint64_t small = steps_for(25000);
+  const std::uint64_t large = steps_for(100000);
+  EXPECT_GE(small, 25000u * 4);
+  EXPECT_LE(large, 5 * small);
+  // The line builder takes that road for such a qualifier.
+  const std::string line = OneField("abab", "ab");
+  EXPECT_EQ(line, "ab" + std::string("abababab") + "ab");
 }
 
 TDBISAMFieldInfo Field(const std::string& name, std::uint8_t type, std::uint16_t size) {
