@@ -26,12 +26,9 @@ class RecordView {
 
   // The field of that name, letters a-z in any case; -1 when none.
   std::int32_t FieldNamed(std::string_view name) const {
-    TDBISAMTableInfo info;
-    reader_->GetTableInfo(info);
-    TDBISAMFieldInfo field;
-    for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
-      reader_->GetFieldInfo(i, field);
-      if (EqualsIgnoreAsciiCase(field.Name(), name)) return i;
+    const std::span<const TDBISAMFieldInfo> fields = reader_->FieldInfos();
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+      if (EqualsIgnoreAsciiCase(fields[i].Name(), name)) return static_cast<std::int32_t>(i);
     }
     return -1;
   }

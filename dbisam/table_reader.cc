@@ -153,6 +153,12 @@ bool TDBISAM::IsEncrypted() { return Table().Info.Encrypted(); }
 
 void TDBISAM::GetTableInfo(TDBISAMTableInfo& info) { info = Table().Info; }
 
+std::span<const TDBISAMFieldInfo> TDBISAM::FieldInfos() {
+  TZeDBISAMTable& table = Table();
+  return std::span<const TDBISAMFieldInfo>(table.Fields).first(
+      std::min<std::size_t>(table.Info.FieldCount(), table.Fields.size()));
+}
+
 void TDBISAM::GetFieldInfo(std::int32_t index, TDBISAMFieldInfo& field) {
   TZeDBISAMTable& table = Table();
   if (index < 0 || static_cast<std::size_t>(index) >= table.Fields.size()) {

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -180,6 +181,8 @@ class TDBISAM : public TSpreadSheetFile {
 
   void GetTableInfo(TDBISAMTableInfo& info);
   void GetFieldInfo(std::int32_t index, TDBISAMFieldInfo& field);
+  // The descriptors of the table's fields, in their order (field i at i).
+  std::span<const TDBISAMFieldInfo> FieldInfos();
   static std::string FieldTypeName(std::uint8_t field_type, std::uint8_t sub_type_index);
   static std::uint8_t SubTypeIndex(std::uint8_t sub_type);
   bool CheckPassword();

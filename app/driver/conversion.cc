@@ -12,14 +12,8 @@ namespace {
 // The names of /fields= (as typed, each followed by ';') that no field of
 // the table has; empty items are no names.
 std::vector<std::string> UnknownFieldNames(TDBISAM& reader, const std::string& field_list) {
-  TDBISAMTableInfo info;
-  reader.GetTableInfo(info);
   std::unordered_set<std::string> fields;
-  for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
-    TDBISAMFieldInfo field;
-    reader.GetFieldInfo(i, field);
-    fields.insert(LowerAscii(field.Name()));
-  }
+  for (const TDBISAMFieldInfo& field : reader.FieldInfos()) fields.insert(LowerAscii(field.Name()));
   std::vector<std::string> unknown;
   for (std::size_t at = 0; at < field_list.size();) {
     const std::size_t end = field_list.find(';', at);
@@ -37,12 +31,10 @@ std::vector<std::int32_t> BlobsOfEveryRecord(TDBISAM& reader, const std::vector<
   const std::string filter = UpperAscii(filter_text);
   std::vector<bool> written(columns.empty() ? 0 : static_cast<std::size_t>(columns.back().index) + 1, false);
   for (const Column& column : columns) written[static_cast<std::size_t>(column.index)] = true;
-  TDBISAMTableInfo info;
-  reader.GetTableInfo(info);
+  const std::span<const TDBISAMFieldInfo> infos = reader.FieldInfos();
   std::vector<std::int32_t> fields;
-  for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
-    TDBISAMFieldInfo field;
-    reader.GetFieldInfo(i, field);
+  for (std::int32_t i = 0; i < static_cast<std::int32_t>(infos.size()); ++i) {
+    const TDBISAMFieldInfo& field = infos[static_cast<std::size_t>(i)];
     const FieldKind kind = FieldKindOf(field);
     if (kind != FieldKind::kMemo && kind != FieldKind::kBinaryBlob) continue;
     const bool is_written = static_cast<std::size_t>(i) < written.size() && written[static_cast<std::size_t>(i)];
@@ -51,10 +43,11 @@ std::vector<std::int32_t> BlobsOfEveryRecord(TDBISAM& reader, const std::vector<
   return fields;
 }
 
-Conversion::Conversion(const RunSettings& settings, const std::optional<CodePage>& code_page, TA& table)
-    : settings(settings),
-      code_page(code_page),
-      table(table),
+Conversion::Conversion(const RunSettings& run_settings, const std::optional<CodePage>& texts_code_page,
+                       TA& reading)
+    : settings(run_settings),
+      code_page(texts_code_page),
+      table(reading),
       table_name(ExtractFileName(settings.SourceFile)),
       columns(SelectColumns(table.Reader(), settings.FieldList)),
       writer(settings, code_page, table.Record()) {

@@ -110,13 +110,11 @@ ValueWriter WriterOf(FieldKind kind) {
 }  // namespace
 
 std::vector<Column> SelectColumns(TDBISAM& reader, const std::string& field_list) {
-  TDBISAMTableInfo info;
-  reader.GetTableInfo(info);
+  const std::span<const TDBISAMFieldInfo> fields = reader.FieldInfos();
   std::vector<Column> columns;
-  for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
-    Column column{i, {}, FieldKind::kBytes, {}, 0, false, 1, nullptr};
-    reader.GetFieldInfo(i, column.info);
-    if (!IsSelected(field_list, column.info.Name())) continue;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (!IsSelected(field_list, fields[i].Name())) continue;
+    Column column{static_cast<std::int32_t>(i), fields[i], FieldKind::kBytes, {}, 0, false, 1, nullptr};
     column.kind = FieldKindOf(column.info);
     column.name = column.info.Name();
     column.width = FieldWidth(column.info);

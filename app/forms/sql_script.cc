@@ -96,13 +96,7 @@ std::vector<SqlColumn> ScriptColumns(TDBISAM& reader, SqlDialect dialect, const 
   // Every field's name is taken, selected or not, so that a new name clashes
   // with none of them.
   std::unordered_set<std::string> taken;
-  TDBISAMTableInfo info;
-  reader.GetTableInfo(info);
-  for (std::int32_t i = 0; i < info.FieldCount(); ++i) {
-    TDBISAMFieldInfo field;
-    reader.GetFieldInfo(i, field);
-    taken.insert(SqlNameKey(dialect, field.Name()));
-  }
+  for (const TDBISAMFieldInfo& field : reader.FieldInfos()) taken.insert(SqlNameKey(dialect, field.Name()));
   std::unordered_map<std::string, std::size_t> first_of;  // key -> the column that has it
   for (std::size_t i = 0; i < sql_columns.size(); ++i) {
     SqlColumn& column = sql_columns[i];
