@@ -28,6 +28,7 @@ class ChunkWorker {
         strict_(run.settings.Strict),
         table_name_(run.table_name),
         columns_(run.columns),
+        json_keys_(run.json_keys),
         table_(settings_.SourceFile, settings_.FilterText),
         writer_(settings_, run.code_page, table_.Record()),
         builder_(settings_.Delimiter, settings_.Qualifier, settings_.FixedWidth, run.code_page.has_value()) {
@@ -41,6 +42,7 @@ class ChunkWorker {
     chunk.needs_single_pass = false;
     reader.LoadReport = TDBISAMLoadReport{};
     writer_.CountReplacedIn(chunk.tally.replaced);
+    writer_.CountUnwritableNumbersIn(chunk.tally.unwritable_numbers);
     // A worker never ends the run: what would end it sends the chunk to the
     // single pass, which meets the same failure at the same record and
     // reports it after the lines before it.
@@ -51,6 +53,9 @@ class ChunkWorker {
       if (settings_.Sql) {
         SqlRows rows{*settings_.Sql, writer_, columns_, chunk.lines, {}};
         end = ConvertRecords(reading, rows, LoopLimits{kNoLimit, records});
+      } else if (settings_.Json) {
+        JsonRows rows{writer_, columns_, json_keys_, chunk.lines, {}};
+        end = ConvertRecords(reading, rows, LoopLimits{kNoLimit, records});
       } else {
         TextRows rows{builder_, writer_, columns_, settings_.RecordSeparator, chunk.lines};
         end = ConvertRecords(reading, rows, LoopLimits{kNoLimit, records});
@@ -60,7 +65,8 @@ class ChunkWorker {
     }
     chunk.report = reader.LoadReport;
     if (end == LoopEnd::kFileEnd) chunk.needs_single_pass = true;
-    if (strict_ && (chunk.report.AnyLoss() || chunk.tally.replaced.Count != 0)) chunk.needs_single_pass = true;
+    if (strict_ && (chunk.report.AnyLoss() || chunk.tally.replaced.Count != 0 ||
+                    chunk.tally.unwritable_numbers.Count != 0)) chunk.needs_single_pass = true;
   }
 
  private:
@@ -68,6 +74,7 @@ class ChunkWorker {
   bool strict_;
   const std::string& table_name_;
   const std::vector<Column>& columns_;
+  const std::vector<std::string>& json_keys_;
   TA table_;
   FieldWriter writer_;
   LineBuilder builder_;

@@ -1,5 +1,6 @@
 #include "app/driver/conversion.h"
 
+#include <unordered_map>
 #include <unordered_set>
 
 #include "runtime/ascii_case.h"
@@ -22,6 +23,24 @@ std::vector<std::string> UnknownFieldNames(TDBISAM& reader, const std::string& f
     if (!name.empty() && !fields.contains(LowerAscii(name))) unknown.push_back(name);
   }
   return unknown;
+}
+
+// The keys of the JSON objects, one per column.  A JSON object whose key
+// occurs twice is read differently by different readers (most keep the last
+// value), so a name that occurs twice once in UTF-8 is refused; names that
+// differ in letter case are different keys.
+std::vector<std::string> JsonKeys(const std::vector<Column>& columns, FieldWriter& writer) {
+  std::vector<std::string> keys;
+  std::unordered_map<std::string, std::int32_t> first_of;  // key -> the field (from 1) that has it
+  for (const Column& column : columns) {
+    keys.push_back(writer.JsonKey(column.name, column.index + 1));
+    const auto [first, added] = first_of.emplace(keys.back(), column.index + 1);
+    if (added) continue;
+    const std::string name = keys.back().substr(0, keys.back().size() - 1);
+    throw EConvertError("Fields " + std::to_string(first->second) + " and " + std::to_string(column.index + 1) +
+                        " are both named " + name + ", which a JSON object cannot hold twice.");
+  }
+  return keys;
 }
 
 }  // namespace
@@ -53,6 +72,7 @@ Conversion::Conversion(const RunSettings& run_settings, const std::optional<Code
       writer(settings, code_page, table.Record()) {
   TDBISAM& reader = table.Reader();
   writer.CountReplacedIn(tally.replaced);
+  writer.CountUnwritableNumbersIn(tally.unwritable_numbers);
   if (code_page) tally.code_page = code_page->number();
   tally.unknown_fields = UnknownFieldNames(reader, settings.FieldList);
   if (columns.empty() && !settings.FieldList.empty()) {
@@ -65,6 +85,7 @@ Conversion::Conversion(const RunSettings& run_settings, const std::optional<Code
     script.emplace(*settings.Sql, SqlTableName(settings.SourceFile),
                    ScriptColumns(reader, *settings.Sql, columns, writer, table_name, notes));
   }
+  if (settings.Json && !settings.Sql) json_keys = JsonKeys(columns, writer);
   if (progress.Enabled()) {
     reader.OnLoadProgress = [this](TCustomSpreadSheetFile*, std::int64_t position, std::int64_t total) {
       progress.Update(position, total);

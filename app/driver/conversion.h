@@ -23,7 +23,8 @@ struct Conversion {
   // columns, the fields /fields= names that the table lacks, the filter
   // compiled, a script's head.  Raises what refuses the run: /fields=
   // naming no field, under /strict one naming a field the table lacks, a
-  // filter that does not parse, a name a script cannot hold.
+  // filter that does not parse, a name a script cannot hold, a name that
+  // JSON Lines would hold twice.
   Conversion(const RunSettings& settings, const std::optional<CodePage>& code_page, TA& table);
   Conversion(const Conversion&) = delete;
   Conversion& operator=(const Conversion&) = delete;
@@ -37,6 +38,7 @@ struct Conversion {
   RunTally tally;
   ProgressLine progress;
   std::optional<SqlScript> script;  // with /sql
+  std::vector<std::string> json_keys;  // with /json: each column's key, a JSON string and a colon
   std::string notes;                // said on standard error once the run starts
 };
 

@@ -109,6 +109,14 @@ void WriteTextLines(Conversion& run, Stream& target) {
   ConvertAllRecords(run, rows, out);
 }
 
+// A JSON object a line, each ended by LF.
+void WriteJsonLines(Conversion& run, Stream& target) {
+  if (run.settings.Bom) target.Write(kUtf8ByteOrderMark, 3);
+  StreamOut out(target);
+  JsonRows rows{run.writer, run.columns, run.json_keys, out, {}};
+  ConvertAllRecords(run, rows, out);
+}
+
 // The script that creates the table and loads a row per record.
 void WriteSqlScript(Conversion& run, Stream& target) {
   SqlScript& script = *run.script;
@@ -217,6 +225,8 @@ bool ExportTable(const RunSettings& typed_settings, FolderTotals* totals, const 
   try {
     if (run.script) {
       WriteSqlScript(run, target);
+    } else if (settings.Json) {
+      WriteJsonLines(run, target);
     } else {
       WriteTextLines(run, target);
     }

@@ -1,5 +1,5 @@
 // The record loop: read a record, let the filter judge it, make its line (a
-// text line or a row of a SQL script) and put the line out.  The same loop
+// text line, a JSON line or a row of a SQL script) and put the line out.  The same loop
 // serves the single pass and the chunks that worker threads convert
 // (app/driver/chunked_export.h); only where the lines go differs.
 #pragma once
@@ -70,6 +70,27 @@ struct SqlRows {
     SqlScript::EndRow(dialect, row);
   }
   void Put() { out.Put(row); }
+};
+
+// The lines of JSON Lines: an object a record, its keys the fields' names
+// (made once, each a JSON string and a colon), each line ended by LF.
+struct JsonRows {
+  FieldWriter& writer;
+  const std::vector<Column>& columns;
+  const std::vector<std::string>& keys;  // one per column
+  LineOut& out;
+  std::string line;
+
+  void Make() {
+    line.assign(1, '{');
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      if (i != 0) line += ',';
+      line += keys[i];
+      writer.AppendValue(line, columns[i]);
+    }
+    line += "}\n";
+  }
+  void Put() { out.Put(line); }
 };
 
 // Why the loop stopped.

@@ -86,7 +86,10 @@ int ConvertFolder(const RunSettings& settings) {
   }
   const std::vector<std::string> tables = TablesInFolder(settings.SourceFile);
   if (tables.empty()) throw EFOpenError("No tables (.dat files) in folder " + settings.SourceFile + ".");
-  const std::string extension = settings.Sql ? ".sql" : settings.Csv ? ".csv" : ".txt";
+  const std::string extension = settings.Sql    ? ".sql"
+                                : settings.Json ? ".jsonl"
+                                : settings.Csv  ? ".csv"
+                                                : ".txt";
   const TargetPlan plan = PlanTargets(tables, extension);
   const std::vector<SourceFile> read_files = FilesTheRunReads(settings.SourceFile);
   const bool any_to_convert = std::any_of(plan.refusals.begin(), plan.refusals.end(),

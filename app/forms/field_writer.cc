@@ -1,5 +1,6 @@
 #include "app/forms/field_writer.h"
 
+#include "app/forms/json_values.h"
 #include "app/forms/text_format.h"
 #include "runtime/ascii_case.h"
 #include "runtime/exceptions.h"
@@ -139,6 +140,16 @@ std::string FieldWriter::NameInUtf8(const std::string& name, std::int32_t number
   const std::optional<std::string_view> text = texts_.Utf8(name, 0);
   if (!text) throw EConvertError("The name of field " + std::to_string(number) + " " + kNotUtf8 + ".");
   return std::string(*text);
+}
+
+}  // namespace tabdump
+
+namespace tabdump {
+
+std::string FieldWriter::JsonKey(const std::string& name, std::int32_t number) {
+  std::string key;
+  AppendJsonString(key, NameInUtf8(name, number));
+  return key += ':';
 }
 
 }  // namespace tabdump

@@ -58,6 +58,11 @@ class FieldWriter {
   // Where the bytes that the code page could not read, replaced by U+FFFD,
   // are counted from now on.
   void CountReplacedIn(LossCount& replaced) { texts_.CountIn(replaced); }
+  // Where the numbers the form cannot hold (written as NULL) are counted.
+  void CountUnwritableNumbersIn(LossCount& numbers) { form_->CountUnwritableNumbersIn(numbers); }
+  // A field name (field `number`, counted from 1) as the key of a JSON
+  // object: a JSON string in UTF-8 and a colon.
+  std::string JsonKey(const std::string& name, std::int32_t number);
 
  private:
   RecordView record_;

@@ -1,7 +1,10 @@
 #include "app/forms/value_forms.h"
 
+#include <cmath>
+
 #include "app/forms/exact_values.h"
 #include "app/forms/field_writer.h"
+#include "app/forms/json_values.h"
 #include "runtime/convert.h"
 
 namespace tabdump {
@@ -170,10 +173,68 @@ class SqlForm final : public ValueForm {
   SqlValueWriter sql_;
 };
 
+// JSON Lines values: NULL as null, texts as JSON strings (UTF-8, so a text
+// that is not UTF-8 without a code page ends the run, as in a SQL script),
+// every number with all its digits, Booleans as true and false, dates and
+// times as strings in CSV's ISO form, bytes as base64 strings.
+class JsonForm final : public ValueForm {
+ public:
+  JsonForm(RecordView record, TextConverter& texts) : record_(record), texts_(texts) {}
+
+  void Null(std::string& out) override { out += "null"; }
+  void Text(std::string& out, std::string_view stored, const Column& column) override {
+    const std::optional<std::string_view> text = texts_.Utf8(stored, RecordOf(record_, column));
+    if (!text) RefuseSqlValue({RecordOf(record_, column), column.name}, std::string("the text ") + kNotUtf8);
+    AppendJsonString(out, *text);
+  }
+  void Binary(std::string& out, std::string_view bytes) override { AppendBase64String(out, bytes); }
+  void Boolean(std::string& out, bool value) override { out += value ? "true" : "false"; }
+  void Integer(std::string& out, std::int64_t value) override { AppendInt64(out, value); }
+  void UnsignedLarge(std::string& out, std::uint64_t value) override { AppendUnsigned64(out, value); }
+  void Float(std::string& out, double value, const Column&) override {
+    if (!Finite(out, value)) return;
+    AppendRoundTripDouble(out, value);
+  }
+  void Currency(std::string& out, double value, const Column&) override {
+    if (!Finite(out, value)) return;
+    AppendCurrencyAmount(out, value);
+  }
+  void Bcd(std::string& out, FieldBytes raw, const Column&) override {
+    // A damaged packed decimal may hold a half-byte above 9, which makes no
+    // digit: no number either.
+    const std::string digits = BcdDigits(raw);
+    if (!IsJsonNumber(digits)) return Unwritable(out);
+    out += digits;
+  }
+  void DateTime(std::string& out, const DayMs& parts, const Column& column) override {
+    out += '"';
+    AppendIsoDateTime(out, column.kind, parts);
+    out += '"';
+  }
+  void CountUnwritableNumbersIn(LossCount& count) override { unwritable_ = &count; }
+
+ private:
+  // NaN and the infinities have no JSON number: null, counted.
+  bool Finite(std::string& out, double value) {
+    if (std::isfinite(value)) return true;
+    Unwritable(out);
+    return false;
+  }
+  void Unwritable(std::string& out) {
+    out += "null";
+    if (unwritable_ != nullptr) unwritable_->Add(record_.Number());
+  }
+
+  RecordView record_;
+  TextConverter& texts_;
+  LossCount* unwritable_ = nullptr;
+};
+
 }  // namespace
 
 std::unique_ptr<ValueForm> MakeValueForm(const RunSettings& settings, RecordView record, TextConverter& texts) {
   if (settings.Sql) return std::make_unique<SqlForm>(record, texts, *settings.Sql);
+  if (settings.Json) return std::make_unique<JsonForm>(record, texts);
   if (settings.Csv) return std::make_unique<CsvForm>(record, texts, settings.Delimiter);
   return std::make_unique<TextForm>(record, texts);
 }

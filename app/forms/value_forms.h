@@ -70,9 +70,13 @@ class ValueForm {
   virtual void Bcd(std::string& out, FieldBytes raw, const Column& column) = 0;
   // A Date, Time or Time Stamp (by the column's kind).
   virtual void DateTime(std::string& out, const DayMs& parts, const Column& column) = 0;
+
+  // Where the numbers that the form cannot hold, and so writes as NULL, are
+  // counted from now on (JSON's NaN and infinities); other forms hold them all.
+  virtual void CountUnwritableNumbersIn(LossCount&) {}
 };
 
-// The form of the run's settings (/csv, /sql=, else the text output); the
+// The form of the run's settings (/sql=, /json, /csv, else the text output); the
 // record tells where a value came from, the converter turns its texts.
 std::unique_ptr<ValueForm> MakeValueForm(const RunSettings& settings, RecordView record, TextConverter& texts);
 

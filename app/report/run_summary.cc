@@ -83,6 +83,13 @@ std::vector<Loss> Losses(const std::string& table, const TDBISAMLoadReport& repo
                           FirstIn(tally.replaced) + ")",
                       "each is written as U+FFFD"});
   }
+  if (tally.unwritable_numbers.Count != 0) {
+    losses.push_back({table + ": " +
+                          Counted(tally.unwritable_numbers.Count, "number is", "numbers are") +
+                          " NaN, infinite or no number at all, which JSON cannot hold (" +
+                          FirstIn(tally.unwritable_numbers) + ")",
+                      "each is written as null"});
+  }
   return losses;
 }
 

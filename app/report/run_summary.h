@@ -21,6 +21,7 @@ struct RunTally {
   std::int64_t rejected = 0;  // records the filter did not keep
   LossCount replaced;         // bytes the code page could not read, replaced by U+FFFD
   int code_page = 0;
+  LossCount unwritable_numbers;  // NaN and infinities (and damaged packed decimals) written as JSON's null
   std::vector<std::string> unknown_fields;  // names in /fields= that the table does not have
 
   // Joins the counts of a chunk of later records of the same table.
@@ -28,6 +29,7 @@ struct RunTally {
     written += chunk.written;
     rejected += chunk.rejected;
     replaced.Add(chunk.replaced.FirstRecord, chunk.replaced.Count);
+    unwritable_numbers.Add(chunk.unwritable_numbers.FirstRecord, chunk.unwritable_numbers.Count);
   }
 };
 
@@ -59,7 +61,8 @@ struct Loss {
 
 // The losses of a run: names in /fields= that the table does not have, the
 // BLOB file missing, damaged BLOB chains, the file
-// ending inside a record, bytes the code page could not read.
+// ending inside a record, bytes the code page could not read, numbers the
+// output form cannot hold.
 std::vector<Loss> Losses(const std::string& table, const TDBISAMLoadReport& report, const RunTally& tally);
 
 // "Warning: <what>; <consequence>." for each loss, each line ended as

@@ -41,6 +41,10 @@ RunSettings ParseSwitches(const std::vector<std::string>& params) {
       s.FixedWidth = true;
     } else if (upper == "/CSV") {
       s.Csv = true;
+    } else if (upper == "/JSON") {
+      s.Json = true;
+    } else if (upper == "/INFO") {
+      s.Info = true;
     } else if (upper == "/BOM") {
       s.Bom = true;
     } else if (StartsWith(upper, "/CODEPAGE=")) {
@@ -80,6 +84,15 @@ RunSettings ParseSwitches(const std::vector<std::string>& params) {
     } else if (StartsWith(upper, "/WHERE=")) {
       s.FilterText = value_after(7);
     }
+  }
+  if (s.Json && !s.Sql) {
+    // JSON Lines have a shape of their own; a /csv beside /json is dropped.
+    s.Csv = false;
+    s.HeaderLine = false;
+    s.TypeLine = false;
+    s.FixedWidth = false;
+    s.Qualifier = NoneMark;
+    s.RecordSeparator = "\n";
   }
   if (s.Csv) {
     // A comma unless a delimiter was given, before /csv or after it; the

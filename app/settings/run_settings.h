@@ -32,6 +32,13 @@ struct RunSettings {
   // A SQL load script instead of lines of text: the layout switches (/h, /f,
   // /fixed, /delimiter, /qualifier, /recordseparator, /csv, /bom) do not apply.
   std::optional<SqlDialect> Sql;
+  // JSON Lines instead of lines of text: one object a record, each line
+  // ended by LF.  /h, /f, /fixed, /delimiter, /qualifier, /recordseparator
+  // and /csv do not apply; /sql= goes before it.
+  bool Json = false;
+  // A description of the table (or of every table of a folder) instead of
+  // its records: for people, or with /json as one JSON document.
+  bool Info = false;
   int Threads = 0;  // threads converting records; 0: one a core
 };
 
