@@ -11,6 +11,7 @@
 #include "app/driver/export_table.h"
 #include "app/settings/run_settings.h"
 #include "app/driver/table_folder.h"
+#include "app/driver/table_info.h"
 #include "runtime/ascii_case.h"
 #include "runtime/exceptions.h"
 #include "runtime/console.h"
@@ -123,6 +124,11 @@ int Run(int argc, char** argv) {
 #endif
   }
   RunSettings settings = ParseSwitches(params);
+  if (settings.Info) {
+    if (const std::optional<int> status = DescribeTables(settings)) return *status;
+    WriteMessage(std::string(kTableNotFound).append(kMessageLineEnd));
+    return 1;
+  }
   if (IsFolder(settings.SourceFile)) return ConvertFolder(settings);
   if (ExportTable(settings)) return 0;
   WriteMessage(std::string(kTableNotFound).append(kMessageLineEnd));

@@ -139,12 +139,6 @@ void TellTheUser(const Conversion& run, bool finished) {
   if (!text.empty()) WriteStderr(text);
 }
 
-std::optional<CodePage> ChosenCodePage(const std::string& name) {
-  if (name.empty()) return std::nullopt;
-  std::optional<CodePage> code_page = CodePage::Find(name);
-  if (!code_page) throw EConvertError("Unknown code page " + name + ".");
-  return code_page;
-}
 
 // A text the user typed (UTF-8) in the tables' code page, so that it compares
 // with the stored bytes; `what` names it in the error.
@@ -174,6 +168,26 @@ std::vector<std::string> BlobFilesOf(const std::string& table_file) {
   return names;
 }
 
+
+// The line on standard error that says where a filter failed, before the
+// report of the error itself.
+void TellWhereTheFilterFailed(const std::string& table, const TA::FilterFailurePlace& place) {
+  std::string line = table + ": the filter failed on record " + GroupedCount(place.record);
+  if (!place.text_name.empty()) {
+    line += "; it names \"" + place.text_name + "\", which is no field of the table and so stands for its own text";
+  }
+  WriteStderr(line.append(".").append(kMessageLineEnd));
+}
+
+}  // namespace
+
+std::optional<CodePage> ChosenCodePage(const std::string& name) {
+  if (name.empty()) return std::nullopt;
+  std::optional<CodePage> code_page = CodePage::Find(name);
+  if (!code_page) throw EConvertError("Unknown code page " + name + ".");
+  return code_page;
+}
+
 // A target that is a file the run reads would be emptied before it is read:
 // the table, its BLOB file (in any letter case), or in the folder mode any
 // table or BLOB file of the source folder.  The comparison is by identity,
@@ -194,18 +208,6 @@ void RefuseTargetThatIsRead(const std::string& target, const std::string& table,
     }
   }
 }
-
-// The line on standard error that says where a filter failed, before the
-// report of the error itself.
-void TellWhereTheFilterFailed(const std::string& table, const TA::FilterFailurePlace& place) {
-  std::string line = table + ": the filter failed on record " + GroupedCount(place.record);
-  if (!place.text_name.empty()) {
-    line += "; it names \"" + place.text_name + "\", which is no field of the table and so stands for its own text";
-  }
-  WriteStderr(line.append(".").append(kMessageLineEnd));
-}
-
-}  // namespace
 
 bool ExportTable(const RunSettings& typed_settings, FolderTotals* totals, const std::vector<SourceFile>* folder_files) {
   if (!FileExists(typed_settings.SourceFile)) return false;

@@ -2,11 +2,13 @@
 // script's row) per record that the reader accepts and the filter keeps.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/report/run_summary.h"
 #include "app/settings/run_settings.h"
+#include "runtime/code_page.h"
 #include "runtime/file_names.h"
 
 namespace tabdump {
@@ -19,6 +21,16 @@ struct SourceFile {
   FileIdentity identity;
   std::string name;
 };
+
+// The code page /codepage= names (empty: none); EConvertError for one that
+// does not exist.
+std::optional<CodePage> ChosenCodePage(const std::string& name);
+
+// A target that is a file the run reads would be emptied before it is read:
+// the table, its BLOB file (in any letter case), or one of `folder_files`.
+// EFCreateError says which; standard output is no file.
+void RefuseTargetThatIsRead(const std::string& target, const std::string& table,
+                            const std::vector<SourceFile>* folder_files);
 
 // Converts SourceFile into TargetFile ("-": standard output).  False, with
 // nothing touched, when there is no such source file (kTableNotFound says so);

@@ -30,10 +30,6 @@ std::vector<std::string> TablesInFolder(const std::string& folder) {
   return names;
 }
 
-namespace {
-
-// The files of the source folder that a run reads, which no target may be:
-// every table and BLOB file in it, in any letter case.
 std::vector<SourceFile> FilesTheRunReads(const std::string& folder) {
   std::vector<SourceFile> files;
   for (const std::string& name : FilesInFolder(folder).value_or(std::vector<std::string>())) {
@@ -44,6 +40,8 @@ std::vector<SourceFile> FilesTheRunReads(const std::string& folder) {
   }
   return files;
 }
+
+namespace {
 
 // The target file of each table, and the tables whose targets would be one
 // file where letter case is ignored (a.dat and a.DAT, or A.dat and a.dat on

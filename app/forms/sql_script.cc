@@ -20,15 +20,6 @@ std::string ColumnList(SqlDialect dialect, const std::vector<SqlColumn>& columns
   return list + ")";
 }
 
-// MySQL limits what the columns of a row take together; Strings that would
-// pass the limit as VARCHAR become LONGTEXT, which counts only its reference.
-bool NeedsLongStrings(SqlDialect dialect, const std::vector<SqlColumn>& columns) {
-  if (dialect != SqlDialect::kMysql) return false;
-  std::size_t bytes = (columns.size() + 7) / 8;  // one bit a nullable column
-  for (const SqlColumn& column : columns) bytes += MysqlRowBytes(column.kind, column.string_length);
-  return bytes > kMysqlRowLimit;
-}
-
 std::string CreateTable(SqlDialect dialect, std::string_view table, const std::vector<SqlColumn>& columns) {
   const bool long_strings = NeedsLongStrings(dialect, columns);
   std::string text = "CREATE TABLE ";
@@ -46,6 +37,15 @@ std::string CreateTable(SqlDialect dialect, std::string_view table, const std::v
 }
 
 }  // namespace
+
+// MySQL limits what the columns of a row take together; Strings that would
+// pass the limit as VARCHAR become LONGTEXT, which counts only its reference.
+bool NeedsLongStrings(SqlDialect dialect, const std::vector<SqlColumn>& columns) {
+  if (dialect != SqlDialect::kMysql) return false;
+  std::size_t bytes = (columns.size() + 7) / 8;  // one bit a nullable column
+  for (const SqlColumn& column : columns) bytes += MysqlRowBytes(column.kind, column.string_length);
+  return bytes > kMysqlRowLimit;
+}
 
 SqlScript::SqlScript(SqlDialect dialect, std::string_view table, const std::vector<SqlColumn>& columns)
     : dialect_(dialect) {

@@ -36,6 +36,10 @@ struct SqlColumn {
   int string_length;
 };
 
+// Whether the dialect's table of these columns gives its Strings LONGTEXT
+// (MySQL, when they would pass its row size limit as VARCHAR).
+bool NeedsLongStrings(SqlDialect dialect, const std::vector<SqlColumn>& columns);
+
 // The table's name in the script: its file name without the extension,
 // which must be UTF-8 (it comes from the file system, not from the table's
 // code page).
