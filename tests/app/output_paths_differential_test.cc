@@ -89,6 +89,7 @@ TEST_F(OutputPaths, EveryFormWritesAValueAlikeWhetherTheFilterReadsItOrNot) {
       {"/csv", "/codepage=1252", "/delimiter=;"},
       {"/codepage=1252", "/h"},
       {"/codepage=1252", "/fixed"},
+      {"/json", "/codepage=1252"},
       {"/sql=sqlite", "/codepage=1252"},
       {"/sql=postgres", "/codepage=1252"},
       {"/sql=mysql", "/codepage=1252"},
