@@ -63,6 +63,7 @@ report_both "tabdump" "$work/a.txt" "$tabdump" "$work/t.dat" "$work/a.txt"
 report_both "tabdump quoted" "$work/b.txt" "$tabdump" "$work/t.dat" "$work/b.txt" '/qualifier=\34' '/delimiter=,'
 report_both "tabdump /csv" "$work/f.csv" "$tabdump" "$work/t.dat" "$work/f.csv" /csv
 report_both "tabdump /csv /codepage=1252" "$work/g.csv" "$tabdump" "$work/t.dat" "$work/g.csv" /csv /codepage=1252
+report_both "tabdump /json" "$work/j.jsonl" "$tabdump" "$work/t.dat" "$work/j.jsonl" /json
 report_both "tabdump /sql=postgres" "$work/p.sql" "$tabdump" "$work/t.dat" "$work/p.sql" /sql=postgres
 report_both "tabdump /sql=sqlite" "$work/s.sql" "$tabdump" "$work/t.dat" "$work/s.sql" /sql=sqlite
 report_both "tabdump filter" "$work/c.txt" "$tabdump" "$work/t.dat" "$work/c.txt" '/where=(amount > 0) AND (active = "1")'
@@ -115,6 +116,9 @@ for threads in 1 "$cores"; do
   printf 'tabdump%s / sqlite3 speed:        %5.2fx (filter: %.2fx)\n' "$suffix" \
     "$(echo "${seconds[sqlite3 -csv]} / ${seconds[tabdump$suffix]}" | bc -l)" \
     "$(echo "${seconds[sqlite3 -csv]} / ${seconds[tabdump filter$suffix]}" | bc -l)"
+  # The goal for /json: no slower than /csv by more than a quarter.
+  printf 'tabdump /json%s / /csv time:      %5.2fx\n' "$suffix" \
+    "$(echo "${seconds[tabdump /json$suffix]} / ${seconds[tabdump /csv$suffix]}" | bc -l)"
   printf 'tabdump%s / dd speed:             %5.2fx\n' "$suffix" \
     "$(echo "${seconds[dd (same bytes as tabdump)]} / ${seconds[tabdump$suffix]}" | bc -l)"
 done

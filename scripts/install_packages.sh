@@ -67,6 +67,9 @@ for group in "$@"; do
       if [ "$group" = test ]; then
         need plain libgtest-dev test -f /usr/include/gtest/gtest.h
         need plain sqlite3 have_command sqlite3
+        need plain jq have_command jq
+        # Python's json reads the JSON output back in the tests.
+        need plain python3 have_command python3
         need lean postgresql postgres_server_present
         need lean mariadb-server-core mariadb_server_present
         need lean mariadb-client-core mariadb_client_present

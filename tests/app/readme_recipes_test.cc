@@ -261,6 +261,14 @@ std::vector<ReadmeRecipes::Check> ReadmeRecipes::Checks() {
                                             " && duckdb -csv -noheader shop.duckdb \"SELECT count(*), count(City) FROM customers\"");
          EXPECT_EQ(r.output, "5,4\n") << r.errors;
        }},
+      {"read_json", "", false,
+       [](ReadmeRecipes&, const Ran& ran) {
+         const CommandResult r = RunCommand("cd " + QuoteForShell(ran.dir) +
+                                            " && duckdb -csv -noheader events.duckdb \"SELECT count(*), count(City) FROM customers\"");
+         EXPECT_EQ(r.output, "5,4\n") << r.errors;
+       }},
+      {"/info /json", "", false,
+       [](ReadmeRecipes&, const Ran& ran) { EXPECT_EQ(ran.result.output, "\"Notes\"\n"); }},
       {"pandas", "", false,
        [](ReadmeRecipes&, const Ran& ran) {
          EXPECT_NE(ran.result.output.find("Frank Ito"), std::string::npos) << ran.result.output;

@@ -20,7 +20,7 @@ for section in NAME SYNOPSIS DESCRIPTION OPTIONS "EXIT STATUS" EXAMPLES; do
 done
 # Every switch named in the command-line decoder, by its text there.
 missing=0
-for switch in $(grep -ohE '"/[A-Z]+=?"' "$source_dir/app/run_settings.cc" | tr -d '"=' | tr 'A-Z' 'a-z' | sort -u); do
+for switch in $(grep -ohE '"/[A-Z]+=?"' "$source_dir/app/settings/run_settings.cc" | tr -d '"=' | tr 'A-Z' 'a-z' | sort -u); do
   if ! grep -qiw -- "$switch" "$out/page.txt"; then
     echo "the switch $switch is not in the manual page"
     missing=1
