@@ -162,6 +162,12 @@ class EndToEnd : public ::testing::Test {
     return Run(args, "t.sql");
   }
 
+  // Runs a shell command (a reader of the output: python3, jq) in the test's
+  // folder: its status and what it printed, standard error included.
+  RunResult InFolder(const std::string& command) {
+    return RunShell("cd " + ShellQuote(dir_.string()) + " && " + command + " 2>&1");
+  }
+
   // The first line of the error report, up to the address.
   static std::string ReportHead(const std::string& exception_class) {
     return "Exception " + exception_class + " in module " + kModule + " at ";

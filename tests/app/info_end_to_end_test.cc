@@ -14,12 +14,7 @@
 namespace tabdump::testing {
 namespace {
 
-class Info : public EndToEnd {
- protected:
-  RunResult InFolder(const std::string& command) {
-    return RunShell("cd " + ShellQuote(dir_.string()) + " && " + command + " 2>&1");
-  }
-};
+class Info : public EndToEnd {};
 
 // Three fields, a record of each status, one BLOB value in one block.
 TableDef Shop() {

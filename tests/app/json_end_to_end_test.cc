@@ -17,13 +17,7 @@
 namespace tabdump::testing {
 namespace {
 
-class JsonLines : public EndToEnd {
- protected:
-  // Runs a shell command in the test's folder; the status and what it printed.
-  RunResult InFolder(const std::string& command) {
-    return RunShell("cd " + ShellQuote(dir_.string()) + " && " + command + " 2>&1");
-  }
-};
+class JsonLines : public EndToEnd {};
 
 TEST_F(JsonLines, EveryKindOfValue) {
   struct Case {
