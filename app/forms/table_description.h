@@ -53,7 +53,7 @@ struct TableDescription {
   BlobFileDescription blob_file;
 };
 
-// The sums over the tables of a folder.
+// A folder: its tables in order (the totals are summed when written).
 struct FolderDescription {
   std::string folder;
   std::vector<TableDescription> tables;

@@ -183,6 +183,8 @@ class JsonForm final : public ValueForm {
 
   void Null(std::string& out) override { out += "null"; }
   void Text(std::string& out, std::string_view stored, const Column& column) override {
+    // Refused with the words of a SQL script's refusal, naming the record
+    // and the field.
     const std::optional<std::string_view> text = texts_.Utf8(stored, RecordOf(record_, column));
     if (!text) RefuseSqlValue({RecordOf(record_, column), column.name}, std::string("the text ") + kNotUtf8);
     AppendJsonString(out, *text);
