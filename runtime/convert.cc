@@ -18,6 +18,22 @@ void ThrowInvalidConversion() { throw EVariantError(kInvalidVariantTypeConversio
 
 // ---------------------------------------------------------------- to text
 
+std::string GroupedCount(std::int64_t value) {
+  const bool negative = value < 0;
+  std::string digits = std::to_string(value);
+  if (negative) digits.erase(0, 1);
+  std::string out;
+  for (std::size_t i = 0; i < digits.size(); ++i) {
+    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
+    out += digits[i];
+  }
+  return negative ? "-" + out : out;
+}
+
+std::string Counted(std::int64_t count, std::string_view one, std::string_view many) {
+  return GroupedCount(count).append(" ").append(count == 1 ? one : many);
+}
+
 void AppendInt64(std::string& out, std::int64_t value) {
   char buf[24];
   auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value);

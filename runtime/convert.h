@@ -18,6 +18,10 @@ namespace tabdump {
 // --- Values to text.  The Append forms write into a caller's buffer so that a
 // line can be built without allocating per value.
 void AppendInt64(std::string& out, std::int64_t value);
+// A count for people: 1204 as "1,204".
+std::string GroupedCount(std::int64_t value);
+// "1 BLOB value" / "1,204 BLOB values".
+std::string Counted(std::int64_t count, std::string_view one, std::string_view many);
 // Up to 15 significant digits; no trailing zeros; the locale's decimal
 // separator; exponent form only for very large or very small magnitudes.
 void AppendDouble(std::string& out, double value, const FormatSettings& fs = Settings());

@@ -8,21 +8,10 @@
 #include "app/forms/sql_values.h"
 #include "dbisam/field_kind.h"
 #include "dbisam/table_format.h"
+#include "runtime/convert.h"
 
 namespace tabdump {
 namespace {
-
-// 1204 as "1,204".
-std::string Grouped(std::int64_t value) {
-  std::string digits = std::to_string(value);
-  const std::size_t first = digits[0] == '-' ? 1 : 0;
-  for (std::size_t at = digits.size(); at > first + 3; at -= 3) digits.insert(at - 3, 1, ',');
-  return digits;
-}
-
-std::string Counted(std::int64_t count, const char* one, const char* many) {
-  return Grouped(count) + " " + (count == 1 ? one : many);
-}
 
 // The columns a text takes: its bytes, or with UTF-8 its characters (every
 // byte that does not continue a character).
@@ -42,7 +31,7 @@ void Fact(std::string& out, const char* label, const std::string& value) {
 }
 
 std::string Records(std::int64_t normal, std::int64_t deleted, std::int64_t damaged) {
-  return Grouped(normal) + " normal, " + Grouped(deleted) + " deleted, " + Grouped(damaged) + " damaged";
+  return GroupedCount(normal) + " normal, " + GroupedCount(deleted) + " deleted, " + GroupedCount(damaged) + " damaged";
 }
 
 // The fields as a table: a column each for the number, the name, the type,
@@ -88,7 +77,7 @@ void AppendTableText(std::string& out, const TableDescription& t, bool character
   Fact(out, "Records in file", Records(t.normal, t.deleted, t.damaged));
   Fact(out, "Partial record",
        t.partial_record == 0 ? "none"
-                             : "record " + Grouped(t.partial_record) + ", " + Grouped(t.partial_record_bytes) + " of its " +
+                             : "record " + GroupedCount(t.partial_record) + ", " + GroupedCount(t.partial_record_bytes) + " of its " +
                                    Counted(t.record_size, "byte", "bytes"));
   const BlobFileDescription& blob = t.blob_file;
   if (!t.has_blob_fields) {
@@ -96,9 +85,9 @@ void AppendTableText(std::string& out, const TableDescription& t, bool character
   } else {
     Fact(out, "BLOB file",
          blob.name + ": " + (blob.present ? "present, " + Counted(blob.size, "byte", "bytes") : "missing") + "; " +
-             Counted(blob.values, "BLOB value", "BLOB values") + ", " + Grouped(blob.damaged) + " damaged");
+             Counted(blob.values, "BLOB value", "BLOB values") + ", " + GroupedCount(blob.damaged) + " damaged");
   }
-  Fact(out, "Fields", Grouped(static_cast<std::int64_t>(t.fields.size())));
+  Fact(out, "Fields", GroupedCount(static_cast<std::int64_t>(t.fields.size())));
   if (t.fields.empty()) return;
   out += '\n';
   FieldTable(out, t.fields, characters);
@@ -298,9 +287,9 @@ std::string DescriptionText(const FolderDescription& folder, bool characters) {
   const Totals totals = Sum(folder);
   Fact(out, "Folder", folder.folder);
   Fact(out, "Tables",
-       Grouped(totals.tables) + (totals.failed == 0 ? "" : ", " + Grouped(totals.failed) + " not described"));
+       GroupedCount(totals.tables) + (totals.failed == 0 ? "" : ", " + GroupedCount(totals.failed) + " not described"));
   Fact(out, "Records in file", Records(totals.normal, totals.deleted, totals.damaged));
-  Fact(out, "BLOB values", Grouped(totals.blob_values) + ", " + Grouped(totals.blob_damaged) + " damaged");
+  Fact(out, "BLOB values", GroupedCount(totals.blob_values) + ", " + GroupedCount(totals.blob_damaged) + " damaged");
   return out;
 }
 

@@ -1,33 +1,17 @@
 #include "app/report/run_summary.h"
 
 #include "runtime/console.h"
+#include "runtime/convert.h"
 #include "runtime/exceptions.h"
 
 namespace tabdump {
 namespace {
-
-// "1 BLOB value" / "3 BLOB values".
-std::string Counted(std::int64_t count, const std::string& one, const std::string& many) {
-  return GroupedCount(count) + " " + (count == 1 ? one : many);
-}
 
 std::string FirstIn(const TDBISAMOccurrences& occurrences) {
   return "the first in record " + GroupedCount(occurrences.FirstRecord);
 }
 
 }  // namespace
-
-std::string GroupedCount(std::int64_t value) {
-  const bool negative = value < 0;
-  std::string digits = std::to_string(value);
-  if (negative) digits.erase(0, 1);
-  std::string out;
-  for (std::size_t i = 0; i < digits.size(); ++i) {
-    if (i > 0 && (digits.size() - i) % 3 == 0) out += ',';
-    out += digits[i];
-  }
-  return negative ? "-" + out : out;
-}
 
 std::string SummaryLine(const std::string& table, const TDBISAMLoadReport& report, const RunTally& tally) {
   std::string line = table + ": " + Counted(report.Read(), "record", "records") + " read, " +

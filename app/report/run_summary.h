@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dbisam/table_reader.h"
+#include "runtime/convert.h"
 
 namespace tabdump {
 
@@ -44,8 +45,6 @@ struct FolderTotals {
 // "3 tables: 2 converted, 1 failed; 1,204 records read, 1,180 written".
 std::string TotalLine(const FolderTotals& totals);
 
-// 1204 as "1,204".
-std::string GroupedCount(std::int64_t value);
 
 // "customers.dat: 1,204 records read, 1,180 written, 20 deleted and 4
 // damaged skipped, 0 rejected by the filter", and after it the losses that
